@@ -1,0 +1,32 @@
+# Varnel: build, test and demonstrate the Windows binaries under Wine.
+BUILD ?= build
+JOBS  ?= $(shell nproc)
+
+.PHONY: all deps configure build test demo bench clean
+
+all: build
+
+deps:
+	@bash tools/install-deps.sh
+
+configure: deps
+	@if [ ! -f $(BUILD)/build.ninja ]; then \
+	  cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake; \
+	fi
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
+demo: build
+	@cmake --build $(BUILD) --target demo
+
+bench: build
+	@cmake --build $(BUILD) --target bench
+
+clean:
+	@if [ -x $(BUILD)/wine-run ]; then $(BUILD)/prefix.sh cleanup || true; fi
+	rm -rf $(BUILD)
