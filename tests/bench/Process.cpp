@@ -1,6 +1,5 @@
 #include "Process.h"
 
-#include <thread>
 #include <vector>
 
 namespace bench {
@@ -32,10 +31,19 @@ std::vector<char> BuildEnvironment(const std::map<std::string, std::string>& ext
     return out;
 }
 
-void Drain(HANDLE pipe, std::string* sink) {
-    char buf[4096];
-    DWORD got = 0;
-    while (::ReadFile(pipe, buf, sizeof(buf), &got, nullptr) && got) sink->append(buf, got);
+// Reads what the pipe holds now, without blocking. Returns true if it read anything.
+bool ReadAvailable(HANDLE pipe, std::string* sink) {
+    bool any = false;
+    for (;;) {
+        DWORD available = 0;
+        if (!::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available == 0) return any;
+        char buf[4096];
+        DWORD got = 0;
+        if (!::ReadFile(pipe, buf, available < sizeof(buf) ? available : sizeof(buf), &got, nullptr) || !got)
+            return any;
+        sink->append(buf, got);
+        any = true;
+    }
 }
 
 }  // namespace
@@ -70,16 +78,24 @@ RunResult RunProgram(const std::string& commandLine, const RunOptions& options) 
     if (!ok) return result;
     result.started = true;
     Handle process{pi.hProcess}, thread{pi.hThread};
-    std::thread outReader(Drain, outRead.h, &result.out);
-    std::thread errReader(Drain, errRead.h, &result.err);
-    if (::WaitForSingleObject(pi.hProcess, options.timeoutMs) == WAIT_TIMEOUT) {
-        result.timedOut = true;
-        ::TerminateProcess(pi.hProcess, 259);
-        ::WaitForSingleObject(pi.hProcess, INFINITE);
+    // The pipes are polled rather than read to their end: a process the child
+    // starts (Wine's desktop process, say) may keep a write end open long after
+    // the child has gone.
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        bool any = ReadAvailable(outRead.h, &result.out);
+        any |= ReadAvailable(errRead.h, &result.err);
+        if (::WaitForSingleObject(pi.hProcess, any ? 0 : 5) == WAIT_OBJECT_0) break;
+        if (::GetTickCount() - start >= options.timeoutMs) {
+            result.timedOut = true;
+            ::TerminateProcess(pi.hProcess, 259);
+            ::WaitForSingleObject(pi.hProcess, INFINITE);
+            break;
+        }
     }
+    ReadAvailable(outRead.h, &result.out);
+    ReadAvailable(errRead.h, &result.err);
     ::GetExitCodeProcess(pi.hProcess, &result.exitCode);
-    outReader.join();
-    errReader.join();
     return result;
 }
 
