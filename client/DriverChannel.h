@@ -107,7 +107,7 @@ private:
     std::uint32_t deadKeyScanCode_ = 0;
     int deadKeyPending_ = 0;
     int shiftAtDeadKey_ = 0;
-    std::deque<std::uint8_t> pendingKeys_;
+    std::deque<std::uint16_t> pendingKeys_;  // QueuedKey: scan code and extended bit
     std::uint32_t lastVirtualKey_ = 0;
     std::uint8_t lastScanCode_ = 0;
 

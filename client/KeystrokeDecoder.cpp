@@ -20,20 +20,22 @@ constexpr int kTranslationRoom = 3;        // UTF-16 units the layout may produc
 
 }  // namespace
 
-unsigned QueueReleasedKeys(const unsigned char* records, std::uint32_t length, std::deque<std::uint8_t>& queue) {
+unsigned QueueReleasedKeys(const unsigned char* records, std::uint32_t length, std::deque<QueuedKey>& queue) {
     unsigned queued = 0;
     for (std::uint32_t offset = 0; offset + sizeof(KeyRecord) <= length; offset += sizeof(KeyRecord)) {
         const std::uint16_t flags = ReadEnvelopeHalf(records, offset + offsetof(KeyRecord, flags));
         if ((flags & kKeyBreak) == 0) continue;
-        queue.push_back(static_cast<std::uint8_t>(ReadEnvelopeHalf(records, offset + offsetof(KeyRecord, makeCode))));
+        const auto scanCode = static_cast<std::uint8_t>(ReadEnvelopeHalf(records, offset + offsetof(KeyRecord, makeCode)));
+        queue.push_back(static_cast<QueuedKey>(scanCode | ((flags & kKeyE0) != 0 ? kQueuedExtended : 0)));
         ++queued;
     }
     return queued;
 }
 
-std::uint32_t KeypadVirtualKey(std::uint8_t scanCode) noexcept {
+std::uint32_t KeypadVirtualKey(QueuedKey key) noexcept {
+    if ((key & kQueuedExtended) != 0) return 0;
     for (const KeypadEntry& entry : kKeypad)
-        if (entry.scanCode == scanCode) return entry.virtualKey;
+        if (entry.scanCode == key) return entry.virtualKey;
     return 0;
 }
 
@@ -52,11 +54,12 @@ DriverChannel::HeldKey DriverChannel::NextHeldKeyLocked() noexcept {
     // No new keystroke: the placeholder repeats the previous one.
     if (pendingKeys_.empty()) return {lastVirtualKey_, lastScanCode_};
 
-    const std::uint8_t scanCode = pendingKeys_.front();
+    const QueuedKey queued = pendingKeys_.front();
     pendingKeys_.pop_front();
+    const auto scanCode = static_cast<std::uint8_t>(queued & 0xFF);
     const KeyboardLayoutTable& layout = CurrentKeyboardLayout();
     std::uint32_t virtualKey = 0;
-    if (layout.getKeyState(VK_NUMLOCK) != 0) virtualKey = KeypadVirtualKey(scanCode);
+    if (layout.getKeyState(VK_NUMLOCK) != 0) virtualKey = KeypadVirtualKey(queued);
     if (virtualKey == 0)
         virtualKey = layout.mapVirtualKeyEx(scanCode, kScanCodeToVirtualKey, layout.getKeyboardLayout(0));
     lastVirtualKey_ = virtualKey;
