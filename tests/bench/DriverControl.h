@@ -1,0 +1,54 @@
+// Driving the stand-in keyboard filter driver from tests and the demonstration:
+// its control device "\\.\VNLV2CTL" (act as the keyboard, steer the next
+// replies, read what the driver decoded) and raw exchanges with "\\.\VNLV2".
+// Tests that use it take the `driver` resource lock.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "DriverControlProtocol.h"
+#include "UniqueAny.h"
+
+namespace bench {
+
+class DriverControl {
+public:
+    DriverControl();  // opens the control device; check valid()
+    bool valid() const { return device_.valid(); }
+
+    // One keystroke from the keyboard; nothing when the driver refused it.
+    std::optional<vnl::drv::PressKeyResult> PressKey(std::uint16_t scanCode, bool extended = false);
+    // Replaces the filter listing; `dataLength` replaces the replies' data length.
+    bool SetFilters(const std::vector<vnl::FilterEntry>& entries, std::optional<std::uint32_t> dataLength = {});
+    bool UseDefaultFilters();  // back to the registry's keyboard class filters
+    bool SetNextReply(std::optional<std::uint32_t> status, std::optional<std::uint32_t> dataLength = {});
+    bool FailNextExchange(std::uint32_t count = 1);
+    std::vector<vnl::drv::LogEntry> ReadLog();
+    vnl::drv::DriverState Counters();  // protection, last caller, held records and counters
+    bool Reset();
+
+private:
+    bool Control(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize);
+    vnl::UniqueAny<vnl::FileHandleTraits> device_;
+};
+
+// A listing entry naming `name` (cut to fit, always terminated).
+vnl::FilterEntry MakeFilterEntry(const std::wstring& name, std::uint32_t inUse = 1);
+
+// One device control call on "\\.\VNLV2" with `input` as it is (no cipher).
+struct RawExchange {
+    bool opened = false;
+    bool succeeded = false;
+    DWORD error = 0;           // last error when the call failed
+    DWORD bytesReturned = 0;
+    std::vector<unsigned char> output;  // outputLength bytes as the call left them
+};
+RawExchange SendToDriver(const std::vector<unsigned char>& input, DWORD outputLength,
+                         DWORD code = vnl::IOCTL_VNL_TRANSACT);
+
+}  // namespace bench
