@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "WineTrace.h"
+
 namespace bench {
 namespace {
 
@@ -70,6 +72,9 @@ RunResult RunProgram(const std::string& commandLine, const RunOptions& options) 
     std::vector<char> cmd(commandLine.begin(), commandLine.end());
     cmd.push_back('\0');
     std::vector<char> env = BuildEnvironment(options.env);
+    // Wine prints its debug channels past the pipes: collect them from the run's trace.
+    const bool traced = options.env.count("WINEDEBUG") != 0;
+    TraceCursor trace;
     BOOL ok = ::CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, env.data(),
                                options.workDir.empty() ? nullptr : options.workDir.c_str(), &si, &pi);
     // Only the child keeps the write ends, so the readers see the end of the stream.
@@ -96,6 +101,7 @@ RunResult RunProgram(const std::string& commandLine, const RunOptions& options) 
     ReadAvailable(outRead.h, &result.out);
     ReadAvailable(errRead.h, &result.err);
     ::GetExitCodeProcess(pi.hProcess, &result.exitCode);
+    if (traced) result.err += trace.ReadNew();
     return result;
 }
 

@@ -21,6 +21,9 @@ struct RunResult {
     bool timedOut = false;
     bool started = false;
     std::string out;
+    // What the child wrote on its standard error; when the options give it a
+    // WINEDEBUG, followed by Wine's debug output of the run while the child
+    // ran (the child's and that of the processes it waited for; see WineTrace.h).
     std::string err;
 };
 

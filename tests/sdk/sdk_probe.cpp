@@ -1,0 +1,84 @@
+// Calls VNLBIN1's exports in a process of its own, importing the library by
+// name at load time as the client modules do. Tests start it so that it can
+// be given a per-program Windows version or DLL override (Wine reads those at
+// process start), and read what it prints.
+//   sdk_probe get AlwaysOn|UnhideFrame|RedFrameBorder|CryptoColor
+//       presets the outputs to A5A5A5A5 and 5A5A5A5A, calls the getter and
+//       prints "<status> <output 1 hex> [<output 2 hex>]"
+//   sdk_probe event <size> <id hex> <text> [<text2 fill character>]
+//       reports a record whose size field is <size> and whose text holds the
+//       first 260 bytes of <text> (NUL-terminated only when shorter); once the
+//       call has returned prints "returned, <n> running" with the number of
+//       processes this one started that are still running
+//   sdk_probe show-events
+//       prints the result of VNLSDKShowEvents(0)
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "VNLSDK.h"
+
+#include <tlhelp32.h>
+
+namespace {
+
+constexpr DWORD kPreset1 = 0xA5A5A5A5;
+constexpr DWORD kPreset2 = 0x5A5A5A5A;
+
+int Get(const std::string& which) {
+    DWORD first = kPreset1, second = kPreset2;
+    LONG status;
+    if (which == "AlwaysOn") status = VNLSDKGetAlwaysOn(&first);
+    else if (which == "UnhideFrame") status = VNLSDKGetUnhideFrame(&first);
+    else if (which == "RedFrameBorder") status = VNLSDKGetRedFrameBorder(&first);
+    else if (which == "CryptoColor") status = VNLSDKGetCryptoColor(&first, &second);
+    else return 2;
+    if (which == "CryptoColor") {
+        std::printf("%ld %08lX %08lX\n", status, first, second);
+    } else {
+        std::printf("%ld %08lX\n", status, first);
+    }
+    return 0;
+}
+
+// Processes started by this one that have not ended yet.
+int RunningChildren() {
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    int count = 0;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Process32First(snapshot, &entry); more; more = ::Process32Next(snapshot, &entry)) {
+        if (entry.th32ParentProcessID == ::GetCurrentProcessId()) ++count;
+    }
+    ::CloseHandle(snapshot);
+    return count;
+}
+
+int Event(int argc, char** argv) {
+    if (argc < 5) return 2;
+    // Room beyond the record, so that a wrong size field is never read past.
+    static unsigned char storage[sizeof(VNLSDK_EVENT) + 16];
+    auto* event = reinterpret_cast<VNLSDK_EVENT*>(storage);
+    event->cbSize = static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10));
+    event->dwEventId = static_cast<DWORD>(std::strtoul(argv[3], nullptr, 16));
+    std::strncpy(event->szText, argv[4], sizeof(event->szText));
+    if (argc > 5) std::memset(event->szText2, argv[5][0], sizeof(event->szText2));
+    VNLSDKAddEvent(event);
+    std::printf("returned, %d running\n", RunningChildren());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "get") == 0) return Get(argv[2]);
+    if (argc >= 2 && std::strcmp(argv[1], "event") == 0) return Event(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "show-events") == 0) {
+        std::printf("%ld\n", VNLSDKShowEvents(0));
+        return 0;
+    }
+    std::fprintf(stderr, "usage: sdk_probe get NAME | event SIZE ID TEXT [FILL] | show-events\n");
+    return 2;
+}
