@@ -46,7 +46,7 @@ bool DriverControl::SetNextReply(std::optional<std::uint32_t> status, std::optio
     return Control(IOCTL_VNLCTL_SET_NEXT_REPLY, &request, sizeof request, nullptr, 0);
 }
 
-bool DriverControl::FailNextExchange(std::uint32_t count) {
+bool DriverControl::FailExchanges(std::uint32_t count) {
     const FailExchangesRequest request = {count};
     return Control(IOCTL_VNLCTL_FAIL_EXCHANGES, &request, sizeof request, nullptr, 0);
 }
@@ -57,7 +57,7 @@ std::vector<LogEntry> DriverControl::ReadLog() {
     return {reply->entries, reply->entries + std::min<std::uint32_t>(reply->count, kLogCapacity)};
 }
 
-DriverState DriverControl::Counters() {
+DriverState DriverControl::State() {
     DriverState state = {};
     Control(IOCTL_VNLCTL_QUERY_STATE, nullptr, 0, &state, sizeof state);
     return state;

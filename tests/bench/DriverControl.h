@@ -18,8 +18,8 @@ namespace bench {
 
 class DriverControl {
 public:
-    DriverControl();  // opens the control device; check valid()
-    bool valid() const { return device_.valid(); }
+    DriverControl();  // opens the control device; check IsOpen()
+    bool IsOpen() const { return device_.valid(); }
 
     // One keystroke from the keyboard; nothing when the driver refused it.
     std::optional<vnl::drv::PressKeyResult> PressKey(std::uint16_t scanCode, bool extended = false);
@@ -27,9 +27,14 @@ public:
     bool SetFilters(const std::vector<vnl::FilterEntry>& entries, std::optional<std::uint32_t> dataLength = {});
     bool UseDefaultFilters();  // back to the registry's keyboard class filters
     bool SetNextReply(std::optional<std::uint32_t> status, std::optional<std::uint32_t> dataLength = {});
-    bool FailNextExchange(std::uint32_t count = 1);
+    // The next `count` exchanges on "\\.\VNLV2" fail (0 cancels).
+    bool FailExchanges(std::uint32_t count);
+    bool FailNextExchange() { return FailExchanges(1); }
     std::vector<vnl::drv::LogEntry> ReadLog();
-    vnl::drv::DriverState Counters();  // protection, last caller, held records and counters
+    // Protection, the last protection caller, held records and the counters
+    // (all zero when the device cannot be asked).
+    vnl::drv::DriverState State();
+    vnl::drv::DriverState Counters() { return State(); }
     bool Reset();
 
 private:

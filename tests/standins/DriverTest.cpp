@@ -100,7 +100,7 @@ std::u16string EntryName(const Reply& reply, size_t index) {
 class DriverTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(control_.valid()) << "control device missing, error " << GetLastError();
+        ASSERT_TRUE(control_.IsOpen()) << "control device missing, error " << GetLastError();
         ASSERT_TRUE(control_.Reset());
     }
     void TearDown() override { control_.Reset(); }
@@ -140,7 +140,7 @@ TEST_F(DriverTest, EachOperationIsAnsweredAndLogged) {
         EXPECT_EQ(0u, reply.status());
         EXPECT_EQ(c.dataLength, reply.dataLength());
 
-        const DriverState state = control_.Counters();
+        const DriverState state = control_.State();
         EXPECT_EQ(c.protectionAfter, state.protectionOn);
         const LogEntry last = control_.ReadLog().back();
         EXPECT_EQ(c.operation, last.operation);
@@ -152,7 +152,7 @@ TEST_F(DriverTest, EachOperationIsAnsweredAndLogged) {
         EXPECT_EQ(GetCurrentProcessId(), last.processId);
         EXPECT_EQ(GetCurrentThreadId(), last.threadId);
     }
-    const DriverState state = control_.Counters();
+    const DriverState state = control_.State();
     EXPECT_EQ(0xFF7018C3u, state.callerValue);
     EXPECT_EQ(CallerTag(), state.callerTag);
     EXPECT_EQ(4u, state.validEnvelopes);
@@ -165,7 +165,7 @@ TEST_F(DriverTest, HeldKeystrokesComeAsPressAndReleaseRecords) {
     ASSERT_EQ(0u, Transact(VNL_OP_PROTECT_ON, 7).status());
     ASSERT_EQ(kHeld, control_.PressKey(0x1E)->outcome);        // A
     ASSERT_EQ(kHeld, control_.PressKey(0x48, true)->outcome);  // Up arrow
-    EXPECT_EQ(4u, control_.Counters().heldRecords);
+    EXPECT_EQ(4u, control_.State().heldRecords);
 
     const std::vector<KeyRecord> records = Records(Transact(VNL_OP_FETCH_KEYS));
     const std::uint16_t expected[][2] = {{0x1E, 0}, {0x1E, kKeyBreak}, {0x48, kKeyE0}, {0x48, kKeyE0 | kKeyBreak}};
@@ -175,7 +175,7 @@ TEST_F(DriverTest, HeldKeystrokesComeAsPressAndReleaseRecords) {
         EXPECT_EQ(expected[i][1], records[i].flags) << i;
         EXPECT_EQ(0u, records[i].unitNumber);
     }
-    EXPECT_EQ(0u, control_.Counters().heldRecords);
+    EXPECT_EQ(0u, control_.State().heldRecords);
 }
 
 TEST_F(DriverTest, TenRecordsPerReplyOldestFirstRestNextTime) {
@@ -200,7 +200,7 @@ TEST_F(DriverTest, PlaceholderDigitsWhileHoldingTheKeyItselfOtherwise) {
     passed = control_.PressKey(0x4B, true);  // Left arrow
     EXPECT_EQ(0x4B, passed->makeCode);
     EXPECT_EQ(kKeyE0, passed->flags);
-    EXPECT_EQ(0u, control_.Counters().heldRecords);
+    EXPECT_EQ(0u, control_.State().heldRecords);
 
     ASSERT_EQ(0u, Transact(VNL_OP_PROTECT_ON).status());
     for (std::uint16_t expected : {0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B, 0x02}) {
@@ -213,7 +213,7 @@ TEST_F(DriverTest, PlaceholderDigitsWhileHoldingTheKeyItselfOtherwise) {
 
     // Switching off drops what is held; later keys go up as themselves.
     ASSERT_EQ(0u, Transact(VNL_OP_PROTECT_OFF).status());
-    EXPECT_EQ(0u, control_.Counters().heldRecords);
+    EXPECT_EQ(0u, control_.State().heldRecords);
     EXPECT_TRUE(Records(Transact(VNL_OP_FETCH_KEYS)).empty());
     EXPECT_EQ(0x1E, control_.PressKey(0x1E)->makeCode);
 
@@ -226,7 +226,7 @@ TEST_F(DriverTest, KeystrokesBeyondCapacityAreSwallowedNotPassedUp) {
     ASSERT_TRUE(swallowed);
     EXPECT_EQ(kSwallowed, swallowed->outcome);
     EXPECT_EQ(0, swallowed->makeCode);
-    EXPECT_EQ(kHeldRecordCapacity, control_.Counters().heldRecords);
+    EXPECT_EQ(kHeldRecordCapacity, control_.State().heldRecords);
     EXPECT_EQ(10u, Records(Transact(VNL_OP_FETCH_KEYS)).size());
     EXPECT_EQ(kHeld, control_.PressKey(0x1E)->outcome);
 }
@@ -338,7 +338,7 @@ TEST_F(DriverTest, MalformedEnvelopesAreRefusedWithoutHarm) {
         EXPECT_EQ(0u, reply.dataLength());
         EXPECT_EQ(0u, control_.ReadLog().back().headerValid);
     }
-    const DriverState state = control_.Counters();
+    const DriverState state = control_.State();
     EXPECT_EQ(refused - 1, state.invalidEnvelopes);  // "no room" was well-formed
     EXPECT_EQ(2u, state.heldRecords);                // nothing refused touched the held keys
     EXPECT_EQ(2u, Records(Transact(VNL_OP_FETCH_KEYS)).size());
@@ -352,7 +352,7 @@ TEST_F(DriverTest, OnlyTheTransactCodeIsAccepted) {
         EXPECT_FALSE(raw.succeeded) << std::hex << code;
         EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_FUNCTION), raw.error) << std::hex << code;
     }
-    EXPECT_EQ(0u, control_.Counters().validEnvelopes + control_.Counters().invalidEnvelopes);
+    EXPECT_EQ(0u, control_.State().validEnvelopes + control_.State().invalidEnvelopes);
 }
 
 TEST_F(DriverTest, InjectedStatusLengthAndFailureApplyOnce) {
@@ -374,7 +374,7 @@ TEST_F(DriverTest, InjectedStatusLengthAndFailureApplyOnce) {
     ASSERT_TRUE(control_.FailNextExchange());
     reply = Transact(VNL_OP_FETCH_KEYS);
     EXPECT_FALSE(reply.succeeded);
-    EXPECT_EQ(1u, control_.Counters().failedExchanges);
+    EXPECT_EQ(1u, control_.State().failedExchanges);
     EXPECT_EQ(2u, Records(Transact(VNL_OP_FETCH_KEYS)).size());
 }
 
@@ -385,18 +385,18 @@ TEST_F(DriverTest, LogKeepsTheNewestEntriesOldestFirst) {
     ASSERT_EQ(kLogCapacity, log.size());
     EXPECT_EQ(6u, log.front().callerValue);
     EXPECT_EQ(sent - 1, log.back().callerValue);
-    EXPECT_EQ(sent, control_.Counters().loggedEnvelopes);
+    EXPECT_EQ(sent, control_.State().loggedEnvelopes);
 }
 
 TEST_F(DriverTest, ResetReturnsToTheStartingState) {
     ASSERT_NO_FATAL_FAILURE(HoldKeys(2));
     ASSERT_TRUE(control_.SetFilters({bench::MakeFilterEntry(L"\\Driver\\set")}, 789));
     ASSERT_TRUE(control_.SetNextReply(5u, 1u));
-    ASSERT_TRUE(control_.FailNextExchange(3));
+    ASSERT_TRUE(control_.FailExchanges(3));
     Send({1, 2, 3}, 64);
 
     ASSERT_TRUE(control_.Reset());
-    const DriverState state = control_.Counters();
+    const DriverState state = control_.State();
     EXPECT_EQ(0u, state.protectionOn);
     EXPECT_EQ(0u, state.callerValue);
     EXPECT_EQ(0u, state.heldRecords);
