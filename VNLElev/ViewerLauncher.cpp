@@ -1,7 +1,6 @@
 #include "ViewerLauncher.h"
 
 #include <windows.h>
-#include <objbase.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -26,8 +25,6 @@ void OpenEventViewer() noexcept {
         char parameter[kPathBufferSize + 32];
         if (!BuildViewerParameter(installDir, parameter, sizeof(parameter))) return;
 
-        // The shell may hand the request to shell extensions, which want COM.
-        HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
         SHELLEXECUTEINFOA info{};
         info.cbSize = sizeof(info);
         // The helper exits right after the call: let the shell finish first,
@@ -39,8 +36,10 @@ void OpenEventViewer() noexcept {
         info.lpParameters = parameter;
         info.lpDirectory = systemDir;
         info.nShow = SW_SHOWNORMAL;
+        // No COM apartment is entered for the call: a single-threaded one
+        // would give the helper a (hidden) window, and starting a program
+        // needs no shell extension.
         ::ShellExecuteExA(&info);
-        if (SUCCEEDED(com)) ::CoUninitialize();
     } catch (...) {
     }
 }
