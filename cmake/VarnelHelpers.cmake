@@ -12,11 +12,18 @@ function(vnl_test name)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${name} PRIVATE vnl_bench GTest::gtest_main ${T_LIBS})
   set(props FIXTURES_REQUIRED wine_prefix TIMEOUT 300)
-  if(T_LOCK)
-    list(APPEND props RESOURCE_LOCK "${T_LOCK}")
-  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                        PROPERTIES ${props})
+  if(T_LOCK)
+    # Set on the discovered tests afterwards: gtest_discover_tests flattens
+    # PROPERTIES, which would keep only the first of several lock names.
+    set(lock_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_locks.cmake)
+    file(WRITE ${lock_file}
+      "foreach(test IN LISTS ${name}_TESTS)\n"
+      "  set_tests_properties(\"\${test}\" PROPERTIES RESOURCE_LOCK \"${T_LOCK}\")\n"
+      "endforeach()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${lock_file})
+  endif()
 endfunction()
 
 # vnl_probe(name SOURCES ... LIBS ...): a helper program tests start as a child.
