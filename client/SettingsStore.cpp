@@ -11,16 +11,6 @@ namespace {
 
 using WriteableHkcuProc = HRESULT(WINAPI*)(HKEY*);
 
-DWORD MajorSystemVersion() noexcept {
-    OSVERSIONINFOA info{};
-    info.dwOSVersionInfoSize = sizeof(info);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (!::GetVersionExA(&info)) return 0;
-#pragma GCC diagnostic pop
-    return info.dwMajorVersion;
-}
-
 // The browser's writable-hive call, looked up once; ieframe.dll stays loaded.
 WriteableHkcuProc WriteableHkcu() noexcept {
     static const WriteableHkcuProc proc = [] {
@@ -38,6 +28,16 @@ UniqueRegKey OpenMachineSettings() noexcept {
 }
 
 }  // namespace
+
+DWORD MajorSystemVersion() noexcept {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof(info);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!::GetVersionExA(&info)) return 0;
+#pragma GCC diagnostic pop
+    return info.dwMajorVersion;
+}
 
 HKEY OpenUserSettingsKey() noexcept {
     HKEY key = nullptr;

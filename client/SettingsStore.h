@@ -15,6 +15,9 @@ inline constexpr const char* kUserSettingsKey = "Software\\VNL\\";
 inline constexpr DWORD kDefaultProductCode = 0x1000;
 inline constexpr size_t kPathBufferSize = 260;
 
+// The system's major version as GetVersionEx reports it (0 if it cannot tell).
+DWORD MajorSystemVersion() noexcept;
+
 // Opens (creating if missing) the per-user settings key. Below Windows 6 it
 // lies directly under HKEY_CURRENT_USER; from 6 on under the writable root
 // that ieframe.dll's "IEGetWriteableHKCU" gives. Returns null when there is no

@@ -13,16 +13,6 @@ namespace {
 constexpr size_t kCommandLineSize = 1040;
 constexpr const char* kHelperName = "VNLElev.exe";
 
-DWORD MajorSystemVersion() noexcept {
-    OSVERSIONINFOA info{};
-    info.dwOSVersionInfoSize = sizeof(info);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (!::GetVersionExA(&info)) return 0;
-#pragma GCC diagnostic pop
-    return info.dwMajorVersion;
-}
-
 // Starts `commandLine` (modified in place by the system) with nothing
 // inherited, the caller's environment and current directory. Returns the
 // process, or no handle when it cannot be started.
@@ -78,7 +68,7 @@ extern "C" LONG WINAPI VNLSDKShowEvents(LONG /*reserved*/) noexcept {
         vnl::ReadInstallPath(installDir);
         char commandLine[kCommandLineSize];
         bool built = false;
-        if (MajorSystemVersion() > 5) {
+        if (vnl::MajorSystemVersion() > 5) {
             built = FormatCommandLine(commandLine, "\"%s%s\" v", installDir, kHelperName);
         } else {
             char systemDir[vnl::kPathBufferSize];
