@@ -94,7 +94,9 @@ private:
     int Transact(bool encipherRequest, bool cipherReply) noexcept;
     int RequestDataLocked(std::uint32_t operation, std::uint32_t capacity, void* destination,
                           std::uint32_t* length) noexcept;
-    HeldKey NextHeldKeyLocked() noexcept;
+    // Takes the next held keystroke (fetching first) and maps it with NumLock
+    // as `keyState` has it; with nothing held, repeats the last one.
+    HeldKey NextHeldKeyLocked(const BYTE* keyState) noexcept;
 
     // Fields in the order of the channel's record.
     std::unique_ptr<unsigned char[]> requestBuffer_;

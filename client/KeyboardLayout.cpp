@@ -10,7 +10,6 @@ const KeyboardLayoutTable kSystemLayout = {
     &::VkKeyScanExA,
     &::MapVirtualKeyExW,
     &::GetKeyboardState,
-    &::GetKeyState,
     &::ToUnicodeEx,
 };
 

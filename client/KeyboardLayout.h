@@ -8,13 +8,14 @@
 
 namespace vnl {
 
-// Each entry has the contract of the user32 function it is named after.
+// Each entry has the contract of the user32 function it is named after. The
+// state of single keys (Shift, NumLock) is read from the keyboard-state
+// snapshot, which carries the same bits as the key-state call.
 struct KeyboardLayoutTable {
     HKL   (WINAPI* getKeyboardLayout)(DWORD threadId);
     SHORT (WINAPI* vkKeyScanEx)(CHAR character, HKL layout);
     UINT  (WINAPI* mapVirtualKeyEx)(UINT code, UINT mapType, HKL layout);
     BOOL  (WINAPI* getKeyboardState)(BYTE* keyState);
-    SHORT (WINAPI* getKeyState)(int virtualKey);
     int   (WINAPI* toUnicodeEx)(UINT virtualKey, UINT scanCode, const BYTE* keyState,
                                 WCHAR* buffer, int bufferUnits, UINT flags, HKL layout);
 };

@@ -39,7 +39,7 @@ std::uint32_t KeypadVirtualKey(QueuedKey key) noexcept {
     return 0;
 }
 
-DriverChannel::HeldKey DriverChannel::NextHeldKeyLocked() noexcept {
+DriverChannel::HeldKey DriverChannel::NextHeldKeyLocked(const BYTE* keyState) noexcept {
     unsigned char records[kFetchKeysCapacity] = {};
     std::uint32_t length = 0;
     // A failed fetch leaves `length` 0, and a driver error status still
@@ -59,7 +59,8 @@ DriverChannel::HeldKey DriverChannel::NextHeldKeyLocked() noexcept {
     const auto scanCode = static_cast<std::uint8_t>(queued & 0xFF);
     const KeyboardLayoutTable& layout = CurrentKeyboardLayout();
     std::uint32_t virtualKey = 0;
-    if (layout.getKeyState(VK_NUMLOCK) != 0) virtualKey = KeypadVirtualKey(queued);
+    // NumLock toggled on or held down.
+    if ((keyState[VK_NUMLOCK] & 0x81) != 0) virtualKey = KeypadVirtualKey(queued);
     if (virtualKey == 0)
         virtualKey = layout.mapVirtualKeyEx(scanCode, kScanCodeToVirtualKey, layout.getKeyboardLayout(0));
     lastVirtualKey_ = virtualKey;
@@ -78,10 +79,12 @@ int DriverChannel::DecodeProtectedKey(int* character, int* virtualKey, int* coun
     if (protectionOn_ == 0) return -1;
     if (placeholderKey < '0' || placeholderKey > '9') return -1;
 
-    const HeldKey key = NextHeldKeyLocked();
-
+    // One snapshot of this thread's keyboard state serves the translation and
+    // the NumLock and Shift reads: it holds what the key-state call would
+    // give for each key, and every call for it is a round trip to the system.
     BYTE keyState[256] = {};
     layout.getKeyboardState(keyState);
+    const HeldKey key = NextHeldKeyLocked(keyState);
     if (deadKeyPending_ != 0) {
         // Put the dead key back into the layout's state (the placeholder's own
         // translation has cleared it), with Shift as it was when the dead key
@@ -93,7 +96,7 @@ int DriverChannel::DecodeProtectedKey(int* character, int* virtualKey, int* coun
                            keyboardLayout);
         keyState[VK_SHIFT] = shiftNow;
     }
-    shiftAtDeadKey_ = layout.getKeyState(VK_SHIFT) < 0 ? 1 : 0;
+    shiftAtDeadKey_ = (keyState[VK_SHIFT] & 0x80) != 0 ? 1 : 0;
 
     WCHAR units[kTranslationRoom + 1] = {};
     const int produced =

@@ -49,12 +49,6 @@ BOOL WINAPI KeyboardState(BYTE* state) {
     return TRUE;
 }
 
-SHORT WINAPI KeyState(int virtualKey) {
-    if (virtualKey == VK_SHIFT) return g_state.shiftDown ? static_cast<SHORT>(0x8000) : 0;
-    if (virtualKey == VK_NUMLOCK) return g_state.numLockOn ? 1 : 0;
-    return 0;
-}
-
 wchar_t CharacterOf(UINT virtualKey, bool shift) {
     if (virtualKey >= 'A' && virtualKey <= 'Z') return static_cast<wchar_t>(shift ? virtualKey : virtualKey + 32);
     if (virtualKey >= '0' && virtualKey <= '9') return static_cast<wchar_t>(virtualKey);
@@ -98,7 +92,7 @@ int WINAPI Translate(UINT virtualKey, UINT, const BYTE* state, WCHAR* buffer, in
     return 2;
 }
 
-const vnl::KeyboardLayoutTable kTable = {&GetLayout, &KeyScan, &MapKey, &KeyboardState, &KeyState, &Translate};
+const vnl::KeyboardLayoutTable kTable = {&GetLayout, &KeyScan, &MapKey, &KeyboardState, &Translate};
 
 }  // namespace
 
