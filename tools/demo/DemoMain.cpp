@@ -174,15 +174,13 @@ bool TypeScript(bench::DriverControl& keyboard, HWND field) {
     return ok;
 }
 
-std::string Typed(const ScriptKey& key) { return key.label; }
-
 std::string Decoded(const Step& step) {
     if (!step.decoded) return "(nothing)";
     char text[48];
     if (step.result != 0) std::snprintf(text, sizeof text, "result %d", step.result);
     else if (step.character != 0 && step.character < 0x7F) std::snprintf(text, sizeof text, "'%c'", step.character);
     else if (step.character != 0) std::snprintf(text, sizeof text, "U+%04X", step.character);
-    else std::snprintf(text, sizeof text, "vk %02X", step.virtualKey);
+    else std::snprintf(text, sizeof text, "no character: vk %02X", step.virtualKey);
     return text;
 }
 
@@ -294,9 +292,19 @@ int main() {
         }
         const bool passthrough = step.key.scanCode == kNumLockScan;
         if (!passthrough && !DecodedAsTyped(step)) wrong = true;
-        std::printf("%-14s | %-28s | %s\n", Typed(step.key).c_str(), seen.c_str(),
+        std::printf("%-14s | %-28s | %s\n", step.key.label, seen.c_str(),
                     passthrough ? "(passes through)" : Decoded(step).c_str());
     }
+    // The field's text as the page would receive it, and the characters a
+    // keylogger would have logged.
+    std::string page, logged;
+    for (const Step& step : g_steps) {
+        if (step.decoded && step.result == 0 && step.character > 0 && step.character < 0x7F)
+            page += static_cast<char>(step.character);
+        for (const Seen& s : step.seen)
+            if (s.text.size() == 3 && s.text[0] == '\'') logged += s.text[1];
+    }
+    std::printf("\nthe page received:    \"%s\"\nthe keylogger logged: \"%s\"\n", page.c_str(), logged.c_str());
     std::printf("\nverdict: %s\n", leaked  ? "FAIL: the keylogger saw a real keystroke"
                                    : wrong ? "FAIL: a keystroke did not decode to what was typed"
                                            : "PASS: the keylogger saw only placeholders; every keystroke decoded");
