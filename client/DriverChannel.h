@@ -35,7 +35,10 @@ public:
     // Opens the device for reading and writing, unshared, existing only. Any
     // handle already held is closed first. Returns 0 once open, the system's
     // error code when the device cannot be opened (the channel is then
-    // closed), 6 when an exception escaped.
+    // closed), 6 when an exception escaped. With `skipCheck` zero the
+    // signature check of the keyboard filter drivers belongs here and its
+    // result (0 or 10) is returned; that check is still to come, so for now
+    // both values of `skipCheck` open the device without a check.
     int Open(int skipCheck) noexcept;
 
     // Closes the handle if one is held; the channel is closed afterwards in
