@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cctype>
 #include <string>
 #include <vector>
 
@@ -23,11 +22,7 @@ bench::RunResult RunHelper(const std::string& commandText, const char* winedebug
     return bench::RunProgram(bench::Quoted(HelperPath()) + " " + commandText, options);
 }
 
-bool SamePath(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
+using bench::SamePath;
 
 TEST(ElevCommand, WritesOneEntryForAWellFormedCatalogueEventAndNothingElse) {
     const std::string a250(250, 'a'), b50(50, 'b');

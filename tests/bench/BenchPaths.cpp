@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cctype>
+
 namespace bench {
 
 std::string TestsDir() {
@@ -23,5 +26,11 @@ std::string System32Dir() {
 }
 
 std::string InstallDir() { return "C:\\Program Files\\Varnel\\"; }
+
+bool SamePath(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
 
 }  // namespace bench

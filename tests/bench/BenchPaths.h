@@ -10,4 +10,7 @@ std::string BinDir();        // the build tree's bin folder (deliverables and st
 std::string System32Dir();   // the prefix's system folder
 std::string InstallDir();    // the installation folder as setup wrote it, backslash-terminated
 
+// Windows paths compare without regard to case.
+bool SamePath(const std::string& a, const std::string& b);
+
 }  // namespace bench

@@ -63,8 +63,7 @@ ScopedKeySnapshot::ScopedKeySnapshot(HKEY root, std::string subkey) : root_(root
 }
 
 ScopedKeySnapshot::~ScopedKeySnapshot() {
-    ::RegDeleteTreeA(root_, subkey_.c_str());
-    ::RegDeleteKeyA(root_, subkey_.c_str());
+    DeleteKeyTree(root_, subkey_);
     if (!saved_) return;
     Key k;
     if (::RegCreateKeyExA(root_, subkey_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k.h, nullptr) == ERROR_SUCCESS)

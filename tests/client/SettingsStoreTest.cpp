@@ -117,7 +117,9 @@ TEST_F(MachineSettings, ScopeReportsMissingLibraryInCriticalErrorBox) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         bench::SetDword(HKEY_LOCAL_MACHINE, kMachineKey, "ProductCode", c.code);
-        if (c.hideLibrary) ASSERT_TRUE(::MoveFileA(hidden.c_str(), aside.c_str()));
+        if (c.hideLibrary) {
+            ASSERT_TRUE(::MoveFileA(hidden.c_str(), aside.c_str()));
+        }
         bench::WindowWatcher box("VNLSDK Critical Error");
         const HINSTANCE before = vnl::ResourceInstance();
         bool loaded;
@@ -160,7 +162,9 @@ TEST_F(MachineSettings, InstallPathEndsInOneBackslash) {
         memset(guard, 0x5A, sizeof(guard));
         vnl::ReadInstallPath(guard);
         EXPECT_EQ(std::string(guard), c.expected);
-        for (size_t i = vnl::kPathBufferSize; i < sizeof(guard); ++i) ASSERT_EQ(guard[i], 0x5A) << "wrote past 260 bytes";
+        for (size_t i = vnl::kPathBufferSize; i < sizeof(guard); ++i) {
+            ASSERT_EQ(guard[i], 0x5A) << "wrote past 260 bytes";
+        }
     }
 }
 

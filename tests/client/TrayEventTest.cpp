@@ -15,7 +15,8 @@ class DesktopProgram {
 public:
     explicit DesktopProgram(const std::string& command) {
         std::string line = bench::Quoted(bench::BinDir() + "\\VNLD.exe") + " " + command;
-        STARTUPINFOA si{sizeof(si)};
+        STARTUPINFOA si{};
+        si.cb = sizeof(si);
         if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_)) return;
         for (int i = 0; i < 500; ++i) {
             if (HANDLE e = ::OpenEventA(SYNCHRONIZE, FALSE, vnl::kTrayEventName)) {

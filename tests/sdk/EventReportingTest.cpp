@@ -124,7 +124,7 @@ TEST_F(EventCommandLine, HelperGetsExactlyTheEventOrIsNotStarted) {
         }
         ASSERT_EQ(starts.size(), recorded + 1);
         const auto& start = starts[recorded++];
-        EXPECT_TRUE(sdktest::SamePath(start.program, folder_ + "VNLElev.exe")) << start.program;
+        EXPECT_TRUE(bench::SamePath(start.program, folder_ + "VNLElev.exe")) << start.program;
         EXPECT_EQ(start.commandLine, bench::Quoted(folder_ + "VNLElev.exe") + " " + *c.commandText);
     }
 }
@@ -134,50 +134,50 @@ protected:
     bench::ScopedKeySnapshot machine_{HKEY_LOCAL_MACHINE, bench::kMachineKey};
     bench::ScopedAppDefaults probe_{"sdk_probe.exe"};
     bench::ScopedViewerLog log_;
+
+    // Calls the export in the probe with the shell traced, then waits for the
+    // viewer's line (nothing waits for the helper or the viewer). Returns the
+    // recorded starts; `traced` receives the shell's trace of the run.
+    std::vector<bench::ViewerStart> ShowAndWait(std::string& traced) {
+        bench::TraceCursor trace;
+        bench::RunOptions options;
+        options.env["WINEDEBUG"] = bench::kShellExecuteTrace;
+        bench::RunResult run = sdktest::RunProbe("show-events", options);
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(Printed(run), "0");
+        auto starts = log_.WaitFor(1);
+        traced = trace.ReadNew();
+        return starts;
+    }
 };
 
 TEST_F(ShowEvents, FromVersion6TheHelperOpensTheViewerWithRunas) {
-    bench::TraceCursor trace;
-    bench::RunOptions options;
-    options.env["WINEDEBUG"] = bench::kShellExecuteTrace;
-    bench::RunResult run = sdktest::RunProbe("show-events", options);
-    ASSERT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(Printed(run), "0");
-
-    // Nothing waits for the helper or the viewer: wait for the viewer's line.
-    auto starts = log_.WaitFor(1);
+    std::string traced;
+    auto starts = ShowAndWait(traced);
     ASSERT_EQ(starts.size(), 1u);
     std::string viewer = bench::System32Dir() + "\\eventvwr.exe";
-    EXPECT_TRUE(sdktest::SamePath(starts[0].program, viewer)) << starts[0].program;
+    EXPECT_TRUE(bench::SamePath(starts[0].program, viewer)) << starts[0].program;
     std::string parameter = "/v:" + bench::Quoted(ViewFile());
     EXPECT_TRUE(starts[0].commandLine.ends_with(" " + parameter)) << starts[0].commandLine;
-    EXPECT_TRUE(sdktest::SamePath(starts[0].directory, bench::System32Dir())) << starts[0].directory;
+    EXPECT_TRUE(bench::SamePath(starts[0].directory, bench::System32Dir())) << starts[0].directory;
 
     // The verb shows only in the shell's trace of the helper.
-    std::string traced = trace.ReadNew();
     auto executions = bench::ParseShellExecuteTrace(traced);
     ASSERT_EQ(executions.size(), 1u) << traced;
     EXPECT_EQ(executions[0].verb, "runas");
-    EXPECT_TRUE(sdktest::SamePath(executions[0].file, viewer)) << executions[0].file;
+    EXPECT_TRUE(bench::SamePath(executions[0].file, viewer)) << executions[0].file;
     EXPECT_EQ(executions[0].parameters, parameter);
 }
 
 TEST_F(ShowEvents, BelowVersion6TheConsoleOpensTheConsoleFile) {
     probe_.SetWindowsVersion("winxp");
-    bench::TraceCursor trace;
-    bench::RunOptions options;
-    options.env["WINEDEBUG"] = bench::kShellExecuteTrace;
-    bench::RunResult run = sdktest::RunProbe("show-events", options);
-    ASSERT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(Printed(run), "0");
-
-    auto starts = log_.WaitFor(1);
+    std::string traced;
+    auto starts = ShowAndWait(traced);
     ASSERT_EQ(starts.size(), 1u);
     std::string console = bench::System32Dir() + "\\mmc.exe";
-    EXPECT_TRUE(sdktest::SamePath(starts[0].program, console)) << starts[0].program;
+    EXPECT_TRUE(bench::SamePath(starts[0].program, console)) << starts[0].program;
     EXPECT_EQ(starts[0].commandLine, bench::Quoted(console) + " " + bench::Quoted(ConsoleFile()));
     // Started directly: no helper, no shell.
-    std::string traced = trace.ReadNew();
     EXPECT_TRUE(bench::ParseShellExecuteTrace(traced).empty()) << traced;
     EXPECT_EQ(log_.Read().size(), 1u);
 }
