@@ -3,9 +3,14 @@
 // own class handles its clicks and notifications.
 //
 // In the parent's message map:
-//   case WM_COMMAND: case WM_NOTIFY: ... (every message IsReflectable accepts)
-//       if (LRESULT r; vnl::ReflectNotification(Handle(), message, wParam, lParam, r)) return r;
+//   VNL_REFLECTABLE_MESSAGE_CASES
+//       return OnReflect(message, wParam, lParam);
+// with
+//   LRESULT OnReflect(UINT message, WPARAM wParam, LPARAM lParam) {
+//       LRESULT result = 0;
+//       if (vnl::ReflectNotification(Handle(), message, wParam, lParam, result)) return result;
 //       return DefaultProc(message, wParam, lParam);
+//   }
 // In the control's map:
 //   case vnl::kReflectedCommand: return OnClick(LOWORD(wParam));
 #pragma once
@@ -27,6 +32,14 @@ inline constexpr UINT kReflectedCharToItem = kReflectBase + WM_CHARTOITEM;
 inline constexpr UINT kReflectedHScroll = kReflectBase + WM_HSCROLL;
 inline constexpr UINT kReflectedVScroll = kReflectBase + WM_VSCROLL;
 inline constexpr UINT kReflectedCtlColorStatic = kReflectBase + WM_CTLCOLORSTATIC;
+
+// The case labels of every message IsReflectable accepts, for a reflector's map.
+#define VNL_REFLECTABLE_MESSAGE_CASES                                                          \
+    case WM_COMMAND: case WM_NOTIFY: case WM_PARENTNOTIFY: case WM_DRAWITEM:                   \
+    case WM_MEASUREITEM: case WM_COMPAREITEM: case WM_DELETEITEM: case WM_VKEYTOITEM:          \
+    case WM_CHARTOITEM: case WM_HSCROLL: case WM_VSCROLL: case WM_CTLCOLORBTN:                 \
+    case WM_CTLCOLORDLG: case WM_CTLCOLOREDIT: case WM_CTLCOLORLISTBOX: case WM_CTLCOLORMSGBOX: \
+    case WM_CTLCOLORSCROLLBAR: case WM_CTLCOLORSTATIC:
 
 // The messages a reflector sends back: commands from controls, notifications,
 // parent notifications, the owner-draw messages, the list-box key and
