@@ -176,6 +176,41 @@ TEST_F(DriverChannelTest, ReplyClaimingMoreDataThanTheCapacityIsCut) {
     }
 }
 
+TEST_F(DriverChannelTest, ShortReplyIsAFailedExchangeNotPhantomRecords) {
+    // The driver returns only the first `returned` bytes of its reply to a
+    // fetch that carries one keystroke (a press and a release, 16 data bytes).
+    struct Case { std::uint32_t returned; int result; };
+    const Case cases[] = {
+        {0, -1}, {8, -1}, {47, -1}, {48, -1},   // header missing or data missing
+        {56, -1}, {63, -1},                     // one record of two; a block written only in part
+        {64, 0}, {128, 0},                      // header and both records
+    };
+    ASSERT_EQ(channel.SetProtection(1, 0), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.returned << " bytes returned");
+        ASSERT_TRUE(control.PressKey(0x1E, false));
+        ASSERT_TRUE(control.SetNextReply(std::nullopt, std::nullopt, c.returned));
+        unsigned char data[vnl::kFetchKeysCapacity];
+        std::memset(data, 0xA5, sizeof data);
+        std::uint32_t length = 0xDEADBEEF;
+        EXPECT_EQ(channel.FetchKeystrokes(data, &length), c.result);
+        if (c.result == 0) {
+            EXPECT_EQ(length, 16u);
+            EXPECT_EQ(data[2], 0x1E) << "the press record's make code";
+        } else {
+            EXPECT_EQ(length, 0xDEADBEEFu) << "length written for a short reply";
+            EXPECT_EQ(data[0], 0xA5) << "records copied from a short reply";
+        }
+        ASSERT_EQ(control.Reset(), true);
+        ASSERT_EQ(channel.SetProtection(1, 0), 0);
+    }
+    // A protection reply carries no data: its header alone is whole.
+    ASSERT_TRUE(control.SetNextReply(std::nullopt, std::nullopt, 48));
+    EXPECT_EQ(channel.SetProtection(0, 0), 0);
+    ASSERT_TRUE(control.SetNextReply(std::nullopt, std::nullopt, 40));
+    EXPECT_EQ(channel.SetProtection(0, 0), -1);
+}
+
 TEST_F(DriverChannelTest, NullArgumentsAreRefusedWithoutAnExchange) {
     std::uint32_t length = 0;
     unsigned char data[vnl::kFetchKeysCapacity];
@@ -229,14 +264,30 @@ TEST(DriverChannelOpen, MissingDeviceGivesTheSystemErrorAndLeavesTheChannelClose
     }
 }
 
-TEST(DriverChannelOpen, FailedReopenClosesTheHandleHeldBefore) {
+// The handles this process holds. Wine answers GetProcessHandleCount with 0,
+// so the handle table is probed instead: its values are small multiples of 4.
+DWORD HandleCount() {
+    DWORD count = 0, flags = 0;
+    for (ULONG_PTR value = 4; value < 0x10000; value += 4)
+        if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+    return count;
+}
+
+// Reopening replaces the handle held before, and a failed reopen still closes
+// it: the process never holds more than one handle to the device.
+TEST(DriverChannelOpen, ReopenClosesTheHandleHeldBefore) {
     DriverChannel channel;
     ASSERT_EQ(channel.Open(1), 0);
+    const DWORD open = HandleCount();
+    ASSERT_EQ(channel.Open(1), 0);
+    EXPECT_EQ(HandleCount(), open) << "a successful reopen kept the old handle";
     {
         ScopedDriverStopped stopped;
         ASSERT_TRUE(stopped.stopped());
+        const DWORD beforeFailedOpen = HandleCount();
         EXPECT_EQ(channel.Open(1), ERROR_FILE_NOT_FOUND);
         EXPECT_FALSE(channel.IsOpen());
+        EXPECT_EQ(HandleCount(), beforeFailedOpen - 1) << "a failed reopen kept the old handle";
     }
 }
 
