@@ -40,20 +40,28 @@ endfunction()
 # gives a module the header's folder and the GUIDs. Interfaces derive from
 # IDispatch through `import "oaidl.idl"` (cmake/idl names it for widl) and
 # the library refers to it with importlib("stdole2.tlb"), found among Wine's
-# type libraries. vnl_embed_type_library puts the .tlb into a module.
-find_program(VNL_WIDL NAMES i686-w64-mingw32-widl widl REQUIRED)
-find_path(VNL_STDOLE2_DIR stdole2.tlb
-  PATHS /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows /usr/lib32/wine/i386-windows
-  NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+# type libraries (those of the architecture being built). vnl_embed_type_library puts the .tlb into a module.
+# The widl and the standard OLE library of the architecture being built.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(VNL_WIDL_TARGET --win64)
+  set(VNL_WIDL_NAMES x86_64-w64-mingw32-widl widl)
+  set(VNL_STDOLE2_PATHS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib/wine/x86_64-windows)
+else()
+  set(VNL_WIDL_TARGET --win32)
+  set(VNL_WIDL_NAMES i686-w64-mingw32-widl widl)
+  set(VNL_STDOLE2_PATHS /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows)
+endif()
+find_program(VNL_WIDL NAMES ${VNL_WIDL_NAMES} REQUIRED)
+find_path(VNL_STDOLE2_DIR stdole2.tlb PATHS ${VNL_STDOLE2_PATHS} NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
 function(vnl_type_library name)
   cmake_parse_arguments(L "" "IDL" "" ${ARGN})
   get_filename_component(idl ${L_IDL} ABSOLUTE)
   get_filename_component(stem ${idl} NAME_WE)
   set(out ${CMAKE_CURRENT_BINARY_DIR})
   if(NOT VNL_STDOLE2_DIR)
-    message(FATAL_ERROR "stdole2.tlb not found (Debian package wine32:i386)")
+    message(FATAL_ERROR "stdole2.tlb not found (Debian packages wine32:i386 or wine64)")
   endif()
-  set(widl ${VNL_WIDL} --win32 -I ${CMAKE_SOURCE_DIR}/cmake/idl -L ${VNL_STDOLE2_DIR})
+  set(widl ${VNL_WIDL} ${VNL_WIDL_TARGET} -I ${CMAKE_SOURCE_DIR}/cmake/idl -L ${VNL_STDOLE2_DIR})
   add_custom_command(
     OUTPUT ${out}/${stem}.tlb ${out}/${stem}.h ${out}/${stem}_i.c
     COMMAND ${widl} -t -o ${out}/${stem}.tlb ${idl}

@@ -94,9 +94,10 @@ TEST_F(ComServer, Regsvr32WritesWhatTheScriptSaysAndRegistersTheTypeLibrary) {
     EXPECT_FALSE(bench::KeyExists(HKEY_LOCAL_MACHINE, std::string(kKeptKey) + "\\Widgets\\Obsolete"));
 
     // The type library, by the system's own registration.
-    auto win32 = ReadString(HKEY_CLASSES_ROOT, std::string("TypeLib\\") + kLibId + "\\1.2\\0\\win32", "");
-    ASSERT_TRUE(win32);
-    EXPECT_TRUE(bench::SamePath(*win32, ServerPath())) << *win32;
+    const char* platform = sizeof(void*) == 8 ? "\\win64" : "\\win32";
+    auto path = ReadString(HKEY_CLASSES_ROOT, std::string("TypeLib\\") + kLibId + "\\1.2\\0" + platform, "");
+    ASSERT_TRUE(path);
+    EXPECT_TRUE(bench::SamePath(*path, ServerPath())) << *path;
     EXPECT_TRUE(bench::KeyExists(HKEY_CLASSES_ROOT, std::string("Interface\\") + kWidgetIid));
 
     EXPECT_EQ(RunRegsvr32("/s /u"), 0u);
