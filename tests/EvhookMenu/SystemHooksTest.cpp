@@ -7,6 +7,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <set>
 #include <thread>
 #include <vector>
@@ -144,6 +145,20 @@ TEST_P(TwoBrowsers, OnlyTheLastRemovalTakesTheShellHook) {
     EXPECT_EQ(first.process->ExitCode(), 0u);
     EXPECT_EQ(second.process->ExitCode(), 0u);
 }
+TEST(SystemHooks, BrowsersInstallingAndRemovingAtOnceKeepTheRecordRight) {
+    // Several processes change the shared count and shell hook at the same
+    // time; in the end nothing may be counted and no shell hook left behind.
+    HandshakeEvent go("GO");
+    std::vector<std::unique_ptr<Child>> browsers;
+    for (int i = 0; i < 4; ++i)
+        browsers.push_back(std::make_unique<Child>(TestProgram("hook_host.exe") + " wait " + go.name() + " cycle 25"));
+    go.Set();
+    for (const auto& browser : browsers) EXPECT_EQ(browser->ExitCode(), 0u);
+    EXPECT_EQ(vnl::CurrentSystemHooks().installCount, 0);
+    EXPECT_EQ(vnl::CurrentSystemHooks().shellHook, nullptr);
+    EXPECT_FALSE(NewWindowGetsHookLibrary());
+}
+
 INSTANTIATE_TEST_SUITE_P(RemovalOrder, TwoBrowsers, testing::Values(false, true),
                          [](const testing::TestParamInfo<bool>& info) {
                              return info.param ? std::string("LaterInstallerFirst") : std::string("EarlierInstallerFirst");
@@ -203,6 +218,8 @@ struct VersionCase {
     const char* version;
     bool everyThread;
 };
+
+void PrintTo(const VersionCase& c, std::ostream* os) { *os << '"' << c.version << '"'; }
 
 class BrowserVersion : public testing::TestWithParam<VersionCase> {};
 

@@ -2,6 +2,7 @@
 // (the band module stand-in) and runs commands in order:
 //   install           InstallSystemHooks
 //   remove            RemoveSystemHooks
+//   cycle N           N times install then remove
 //   expect WHAT       exit 7 unless this process holds WHAT: "all" (shell hook,
 //                     both WinEvent hooks, one message hook) or "message-only"
 //                     (the hook library could not be had: only the message hook)
@@ -12,6 +13,7 @@
 // Exit 0 when every command ran.
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "SystemHooks.h"
@@ -54,6 +56,12 @@ int main(int argc, char** argv) {
             vnl::InstallSystemHooks();
         } else if (!std::strcmp(command, "remove")) {
             vnl::RemoveSystemHooks();
+        } else if (!std::strcmp(command, "cycle")) {
+            ++i;
+            for (long n = std::strtol(argument, nullptr, 10); n > 0; --n) {
+                vnl::InstallSystemHooks();
+                vnl::RemoveSystemHooks();
+            }
         } else if (!std::strcmp(command, "watch-alone")) {
             vnl::UniqueHandle thread(::CreateThread(nullptr, 0, vnl::MenuWatcherThread, nullptr, 0, nullptr));
             if (::WaitForSingleObject(thread.get(), 10000) != WAIT_OBJECT_0) return 8;
