@@ -78,10 +78,4 @@ DWORD HookThreadTable::ThreadIdAt(std::uint32_t index) const noexcept {
     return index < count_ ? entries_[index].threadId : 0;
 }
 
-void HookThreadTable::Clear() noexcept {
-    ExclusiveLock hold(lock_);
-    count_ = 0;
-    nextSlot_ = 0;
-}
-
 }  // namespace vnl

@@ -37,9 +37,6 @@ public:
     // Thread id at `index`, 0 beyond the count.
     DWORD ThreadIdAt(std::uint32_t index) const noexcept;
 
-    // Back to empty.
-    void Clear() noexcept;
-
 private:
     struct Entry {
         DWORD threadId;
