@@ -103,7 +103,7 @@ TEST(EvhookMenu, ExportsExactlyTheThreeProcedures) {
     EXPECT_EQ(found, (std::set<std::string>{"ShlWndProc", "VNLEvhookProc", "VNLEvhookProcSwitch"}));
 }
 
-TEST(EvhookMenu, LoadingCreatesThisProcesssEventsAndHoldsThem) {
+TEST(EvhookMenu, LoadingCreatesThisProcessEventsAndHoldsThem) {
     const std::string start = ProcessEventName(vnl::kMenuStartEventFormat, ::GetCurrentProcessId());
     const std::string end = ProcessEventName(vnl::kMenuEndEventFormat, ::GetCurrentProcessId());
     ASSERT_EQ(start, "VNL_WIN_EVENT_SYSTEM_MENUSTART_" + [] {

@@ -53,8 +53,9 @@ protected:
         ASSERT_NE(library_, nullptr);
         menuProc_ = reinterpret_cast<WINEVENTPROC>(reinterpret_cast<void*>(::GetProcAddress(library_, "VNLEvhookProc")));
 
-        band_.toolbar = hooktest_window_ = ::CreateWindowExA(0, "STATIC", "toolbar", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                                             nullptr, nullptr, nullptr);
+        toolbarWindow_ = ::CreateWindowExA(0, "STATIC", "toolbar", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                           nullptr, nullptr);
+        band_.toolbar = toolbarWindow_;
         band_.stop.reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
         band_.protectionCalled.reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
         g_band = &band_;
@@ -69,7 +70,7 @@ protected:
         vnl::SetDriverProtection(0, 0);
         vnl::CloseDriverChannel();
         vnl::SetBandHookSite(nullptr);
-        ::DestroyWindow(hooktest_window_);
+        ::DestroyWindow(toolbarWindow_);
     }
 
     void StartWatcher() {
@@ -112,7 +113,7 @@ protected:
     FakeBand band_;
     HMODULE library_ = nullptr;
     WINEVENTPROC menuProc_ = nullptr;
-    HWND hooktest_window_ = nullptr;
+    HWND toolbarWindow_ = nullptr;
     vnl::UniqueHandle thread_;
     DWORD watcherId_ = 0;
 };
@@ -143,7 +144,8 @@ TEST_F(MenuWatcher, MenusLeaveProtectionAloneWhenNotEngaged) {
 }
 
 TEST_F(MenuWatcher, AnotherProgramInFrontSwitchesProtectionOff) {
-    band_.engaged = true;
+    // Whether or not a field is engaged: the driver must not hold keys meant
+    // for the other program.
     ASSERT_EQ(vnl::SetDriverProtection(1, ToolbarValue()), 0);
     StartWatcher();
     // The shell hook runs in the other program's process.
