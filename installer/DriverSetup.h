@@ -23,7 +23,9 @@ DWORD InstallDriver(const InstallerPaths& paths, ProgressSink& progress) noexcep
 
 // Takes "VNLv2" out of the filter list, deletes the service key and renames
 // the driver file to vnlv2.remove, marked for deletion at the next restart.
-// A missing service key or driver file is no failure. Reports 0 to 100.
+// A missing service key or driver file is no failure; a filter list longer
+// than the 520-byte buffer cannot be read and fails with ERROR_MORE_DATA,
+// untouched, as does any other failed read. Reports 0 to 100.
 DWORD UninstallDriver(const InstallerPaths& paths, ProgressSink& progress) noexcept;
 
 // Creates the event source key; only when it is new, writes its message
