@@ -15,10 +15,10 @@ for fd in /proc/$$/fd/*; do
   if [ "$n" -gt 2 ] 2>/dev/null && [ "$n" -ne 255 ]; then eval "exec $n>&-" 2>/dev/null || true; fi
 done
 
-# A free display number for the virtual screen.
+# A free display number for the virtual screen, as large as the virtual desktop.
 display=90
 while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb ":$display" -screen 0 640x400x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=":$display"
 cleanup() {
