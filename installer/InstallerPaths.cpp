@@ -22,8 +22,8 @@ DWORD BuildInstallerPaths(InstallerPaths* paths) noexcept try {
     if (moduleLength == 0) return ::GetLastError();
     if (moduleLength >= kMaxPathUnits) return ERROR_FILENAME_EXCED_RANGE;  // truncated
     std::wstring programFolder(module, moduleLength);
-    programFolder.resize(programFolder.find_last_of(L"\\/") == std::wstring::npos
-                             ? 0 : programFolder.find_last_of(L"\\/"));
+    const size_t lastSeparator = programFolder.find_last_of(L"\\/");
+    programFolder.resize(lastSeparator == std::wstring::npos ? 0 : lastSeparator);
 
     wchar_t windows[kMaxPathUnits] = {};
     const UINT windowsLength = ::GetWindowsDirectoryW(windows, kMaxPathUnits);
@@ -57,9 +57,9 @@ std::wstring ReadInstallPathW() {
             folder = buffer;
         }
     }
-    // The backslash must fit beside the text within 260 units.
-    if (folder.size() + 1 >= kMaxPathUnits && !(folder.size() + 1 == kMaxPathUnits && folder.back() == L'\\'))
-        folder.clear();
+    // The text with its backslash and terminating NUL must fit in 260 units.
+    const bool endsInBackslash = !folder.empty() && folder.back() == L'\\';
+    if (folder.size() + (endsInBackslash ? 0 : 1) + 1 > kMaxPathUnits) folder.clear();
     if (folder.empty() || folder.back() != L'\\') folder += L'\\';
     return folder;
 }

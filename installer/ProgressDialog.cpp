@@ -16,7 +16,9 @@ ProgressDialog::ProgressDialog(UINT textId) noexcept : textId_(textId) {
 }
 
 ProgressDialog::~ProgressDialog() {
-    if (window_ != nullptr) ::DestroyWindow(window_);
+    if (window_ == nullptr) return;
+    ::DestroyWindow(window_);
+    window_ = nullptr;
     PumpPending();
 }
 
