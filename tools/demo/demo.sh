@@ -36,7 +36,7 @@ show_machine() {
   local state; state="$(service_state || true)"
   echo "  driver service VNLv2:     ${state:-(none)}"
   echo "  keyboard class filters:   $(filters || true)"
-  local files; files="$(cd "$DRIVERS" && ls vnlv2.* 2>/dev/null | tr '\n' ' ')"
+  local files; files="$(cd "$DRIVERS" && ls vnlv2.* 2>/dev/null | tr '\n' ' ' || true)"
   echo "  driver folder:            ${files:-(no vnlv2 file)}"
 }
 
