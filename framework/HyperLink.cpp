@@ -144,7 +144,8 @@ LRESULT HyperLink::OnKeyDown(WPARAM key, LPARAM lParam) {
 
 LRESULT HyperLink::OnGetDlgCode(LPARAM lParam) {
     // Enter must reach the link rather than press the dialog's default button.
-    LRESULT code = DLGC_STATIC | DLGC_WANTCHARS;
+    // Not DLGC_STATIC: the link takes the focus like a button does.
+    LRESULT code = DLGC_WANTCHARS;
     auto* message = reinterpret_cast<const MSG*>(lParam);
     if (message && message->message == WM_KEYDOWN && message->wParam == VK_RETURN) code |= DLGC_WANTALLKEYS;
     return code;
