@@ -25,6 +25,7 @@
 namespace {
 
 constexpr int kButtonId = 100;
+constexpr int kDropDownId = 101;
 
 // A top-level window of a class of its own, to hold the controls.
 class TestFrame : public vnl::WindowImpl<TestFrame> {
@@ -79,6 +80,7 @@ public:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         switch (message) {
         case vnl::kReflectedCommand: return OnReflectedCommand(wParam, lParam);
+        case vnl::kReflectedNotify: return OnReflectedNotify(lParam);
         case WM_COMMAND: return OnCommand(wParam);
         default: return DefaultProc(message, wParam, lParam);
         }
@@ -86,8 +88,15 @@ public:
     std::vector<int> reflectedIds;
     HWND reflectedFrom = nullptr;
     int plainCommands = 0;
+    std::vector<int> dropDowns;
 
 private:
+    LRESULT OnReflectedNotify(LPARAM lParam) {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->code != TBN_DROPDOWN) return DefaultProc(vnl::kReflectedNotify, 0, lParam);
+        dropDowns.push_back(reinterpret_cast<const NMTOOLBARW*>(lParam)->iItem);
+        return TBDDRET_DEFAULT;
+    }
     LRESULT OnReflectedCommand(WPARAM wParam, LPARAM lParam) {
         reflectedIds.push_back(LOWORD(wParam));
         reflectedFrom = reinterpret_cast<HWND>(lParam);
@@ -126,14 +135,19 @@ TEST(WindowFramework, SuperclassedToolbarHandlesItsClickReflectedByItsParent) {
     // The system toolbar's procedure does all the class itself does not handle.
     HWND tb = toolbar.Handle();
     ::SendMessageW(tb, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    TBBUTTON button{};
-    button.iBitmap = I_IMAGENONE;
-    button.idCommand = kButtonId;
-    button.fsState = TBSTATE_ENABLED;
-    button.fsStyle = BTNS_BUTTON | BTNS_SHOWTEXT | BTNS_AUTOSIZE;
-    button.iString = reinterpret_cast<INT_PTR>(L"Press");
-    ASSERT_TRUE(::SendMessageW(tb, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button)));
-    EXPECT_EQ(::SendMessageW(tb, TB_BUTTONCOUNT, 0, 0), 1);
+    ::SendMessageW(tb, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
+    TBBUTTON buttons[2] = {};
+    buttons[0].iBitmap = I_IMAGENONE;
+    buttons[0].idCommand = kButtonId;
+    buttons[0].fsState = TBSTATE_ENABLED;
+    buttons[0].fsStyle = BTNS_BUTTON | BTNS_SHOWTEXT | BTNS_AUTOSIZE;
+    buttons[0].iString = reinterpret_cast<INT_PTR>(L"Press");
+    buttons[1] = buttons[0];
+    buttons[1].idCommand = kDropDownId;
+    buttons[1].fsStyle = BTNS_WHOLEDROPDOWN | BTNS_SHOWTEXT | BTNS_AUTOSIZE;
+    buttons[1].iString = reinterpret_cast<INT_PTR>(L"More");
+    ASSERT_TRUE(::SendMessageW(tb, TB_ADDBUTTONSW, 2, reinterpret_cast<LPARAM>(buttons)));
+    EXPECT_EQ(::SendMessageW(tb, TB_BUTTONCOUNT, 0, 0), 2);
 
     // A real click on the button: the toolbar tells its parent, the parent
     // reflects, and the toolbar's own map gets the command.
@@ -148,6 +162,15 @@ TEST(WindowFramework, SuperclassedToolbarHandlesItsClickReflectedByItsParent) {
     EXPECT_EQ(toolbar.plainCommands, 0);
     EXPECT_EQ(reflector.unreflected, 0);
     EXPECT_EQ(frame.commands, 0) << "the notification goes to the control, not up the chain";
+
+    // The drop-down button notifies (WM_NOTIFY, TBN_DROPDOWN): reflected too.
+    ASSERT_TRUE(::SendMessageW(tb, TB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item)));
+    at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+    ::SendMessageW(tb, WM_MOUSEMOVE, 0, at);
+    ::SendMessageW(tb, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::SendMessageW(tb, WM_LBUTTONUP, 0, at);
+    EXPECT_EQ(toolbar.dropDowns, std::vector<int>{kDropDownId});
+    EXPECT_EQ(toolbar.reflectedIds, std::vector<int>{kButtonId}) << "a drop-down is no command";
 
     // A command from no control (a menu) is not reflected.
     ::SendMessageW(reflector.Handle(), WM_COMMAND, MAKEWPARAM(32785, 0), 0);
