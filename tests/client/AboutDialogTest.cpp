@@ -109,6 +109,7 @@ TEST_F(AboutDialog, ListsTheInstalledComponents) {
     }
     ASSERT_NE(std::find(expected.begin(), expected.end(), Row{"VNLBIN1.dll", "2.0.0.42"}), expected.end());
     ASSERT_NE(std::find(expected.begin(), expected.end(), Row{"vnlv2.sys", "2.0.0.17"}), expected.end());
+    ASSERT_NE(std::find(expected.begin(), expected.end(), Row{"VNLBIN3.dll", "2.0.0.42"}), expected.end());
 
     AboutView view;
     bench::WindowWatcher watcher(kCaption, "#32770", 10000, [&](HWND dlg) {

@@ -55,14 +55,15 @@ reg 'HKCU\Software\VNL' /v HighlightEnabled /t REG_DWORD /d 1
 reg 'HKCU\Software\VNL' /v HighlightColor /t REG_DWORD /d 13434828   # CCFFCC
 reg 'HKCU\Software\VNL' /v AlwaysSecure /t REG_DWORD /d 1
 reg 'HKCU\Software\VNL\UntrustedDrivers' /v kbdhook /t REG_DWORD /d 0
-# A toolbar file in the installation folder, so Preferences shows its controls
-# (the band is not built yet).
+# Preferences shows the toolbar's controls only when the toolbar is installed:
+# until the band is built an empty file stands in for it (About lists no row
+# for a file without version information).
 install_dir="$prefix/drive_c/Program Files/Varnel"
-[ -f "$install_dir/VNLTB.dll" ] || cp "$build/bin/VNLBIN1.dll" "$install_dir/VNLTB.dll"
+[ -f "$install_dir/VNLTB.dll" ] || : > "$install_dir/VNLTB.dll"
 
 winpath() { echo "Z:${1//\//\\}"; }
 status=0
-for shot in about preferences color-error hidden-frame-warning driver-warning; do
+for shot in ${VNL_SHOTS:-about preferences color-error hidden-frame-warning driver-warning}; do
   ready="$work/$shot.ready"; done_file="$work/$shot.done"
   rm -f "$ready" "$done_file"
   "$WINE" explorer /desktop=shots,800x600 "$(winpath "$build/bin/vnl_shots.exe")" \
