@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: all deps configure build test demo bench clean
+.PHONY: all deps configure build test demo bench screenshots clean
 
 all: build
 
@@ -31,6 +31,9 @@ demo: build
 
 bench: build
 	@cmake --build $(BUILD) --target bench
+
+screenshots: build
+	@cmake --build $(BUILD) --target screenshots
 
 clean:
 	@if [ -x $(BUILD)/wine-run ]; then $(BUILD)/prefix.sh cleanup || true; fi

@@ -1,8 +1,10 @@
-// Puts one dialog on the screen for a picture, says so through a marker file,
-// and closes everything once the picture has been taken.
-//   vnl_shots SHOT READY_FILE DONE_FILE
+// Puts one dialog on the screen for a picture and keeps it there.
+//   vnl_shots SHOT [READY_FILE DONE_FILE]
 //   SHOT: about | preferences | color-error | hidden-frame-warning | driver-warning
-// The per-user settings the dialogs show are written by the capture script.
+// With the two files it creates READY_FILE once the dialog is drawn and closes
+// everything when DONE_FILE appears; without them the dialog stays up for two
+// minutes (screenshots.sh ends the session once it has the picture). The
+// per-user settings the dialogs show are written by the script.
 #include <windows.h>
 
 #include <cstdio>
@@ -35,6 +37,10 @@ bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str())
 // Marks the picture ready once the window is drawn, then waits for it to be taken.
 void ReadyAndWait(HWND w) {
     ::RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    if (g_ready.empty()) {
+        ::Sleep(120000);
+        return;
+    }
     ::Sleep(700);
     Touch(g_ready);
     for (int i = 0; i < 600 && !Exists(g_done); ++i) ::Sleep(100);
@@ -55,13 +61,15 @@ void Picture(const char* caption, int button) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: vnl_shots SHOT READY_FILE DONE_FILE\n");
+    if (argc != 2 && argc != 4) {
+        std::fprintf(stderr, "usage: vnl_shots SHOT [READY_FILE DONE_FILE]\n");
         return 2;
     }
     const std::string shot = argv[1];
-    g_ready = argv[2];
-    g_done = argv[3];
+    if (argc == 4) {
+        g_ready = argv[2];
+        g_done = argv[3];
+    }
     std::thread driver;
     if (shot == "about") {
         driver = std::thread([] { Picture("About", IDOK); });
