@@ -9,10 +9,15 @@ all: build
 deps:
 	@bash tools/install-deps.sh
 
+# The build tree is made for the architecture the bench can run (see
+# tools/bench-arch.sh), and made again when that changes.
 configure: deps
-	@if [ ! -f $(BUILD)/build.ninja ]; then \
+	@arch=$$(bash tools/bench-arch.sh); \
+	if [ ! -f $(BUILD)/build.ninja ] || ! grep -q "toolchain-$$arch-mingw" $(BUILD)/CMakeCache.txt; then \
+	  rm -f $(BUILD)/CMakeCache.txt; \
+	  echo "configure: $$arch Windows binaries"; \
 	  cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
-	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake; \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-$$arch-mingw.cmake; \
 	fi
 
 build: configure

@@ -121,8 +121,11 @@ int DriverChannel::Transact(bool encipherRequest, bool cipherReply) noexcept {
     const BlowfishKey& key = EnvelopeKey();
     // The output block: only the request reaches the driver (buffered
     // method), and the reply buffer is written only once the call succeeded.
-    alignas(8) unsigned char block[kEnvelopeCapacity];
+    // It starts zeroed: the driver writes only the bytes it returns.
+    alignas(8) unsigned char block[kEnvelopeCapacity] = {};
     if (replySize_ > sizeof block || requestSize_ > kEnvelopeCapacity) return -1;
+    // What the reply may carry, read before the request is enciphered in place.
+    const std::uint32_t dataCapacity = ReadEnvelopeWord(requestBuffer_.get(), kEnvDataLength);
 
     if (encipherRequest) EncipherBlocks(key, requestBuffer_.get(), requestSize_);
     if (!device_.valid()) return -1;
@@ -131,7 +134,12 @@ int DriverChannel::Transact(bool encipherRequest, bool cipherReply) noexcept {
     if (!::DeviceIoControl(device_.get(), IOCTL_VNL_TRANSACT, requestBuffer_.get(), requestSize_, block,
                            replySize_, &returned, nullptr))
         return -1;
+    // The system need not cut the count to the output size.
+    const std::uint32_t written = returned < replySize_ ? returned : replySize_;
     if (cipherReply) DecipherBlocks(key, block, replySize_);
+    // A reply shorter than its header, or than the data it claims, is a
+    // failed exchange: the rest of the block holds nothing the driver said.
+    if (!ReplyIsWhole(block, written, dataCapacity)) return -1;
     std::memcpy(replyBuffer_.get(), block, replySize_);
     return 0;
 }

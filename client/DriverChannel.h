@@ -64,8 +64,8 @@ public:
     // capacity (80 and 7880 bytes). On a completed exchange: copies the reply's
     // data, at most that capacity, stores the copied length in `*length` and
     // returns the driver's status word (data and length are delivered whatever
-    // the status). On a failed exchange, a closed channel or a null argument:
-    // returns -1 and leaves `*length` unwritten.
+    // the status). On a failed exchange (a short reply included), a closed
+    // channel or a null argument: returns -1 and leaves `*length` unwritten.
     int FetchKeystrokes(void* destination, std::uint32_t* length) noexcept;
     int ListKeyboardFilters(void* destination, std::uint32_t* length) noexcept;
 
@@ -92,8 +92,9 @@ private:
     // exchange. The caller holds the lock.
     int ExchangeLocked(std::uint32_t operation, std::uint32_t dataWord) noexcept;
     // Enciphers the request, makes the device call and deciphers the reply
-    // into the reply buffer. The caller holds the lock. Returns 0 or -1; on
-    // failure the reply buffer keeps what it held.
+    // into the reply buffer. The caller holds the lock. Returns 0 or -1; a
+    // reply shorter than its header, or than header plus the data it claims,
+    // is a failure. On failure the reply buffer keeps what it held.
     int Transact(bool encipherRequest, bool cipherReply) noexcept;
     int RequestDataLocked(std::uint32_t operation, std::uint32_t capacity, void* destination,
                           std::uint32_t* length) noexcept;

@@ -18,4 +18,11 @@ ReplyData ReadReply(const unsigned char* reply, std::uint32_t capacity) noexcept
     return {ReadEnvelopeWord(reply, kEnvStatus), claimed < capacity ? claimed : capacity, reply + kEnvData};
 }
 
+bool ReplyIsWhole(const unsigned char* reply, std::uint32_t returned, std::uint32_t capacity) noexcept {
+    // A block the driver wrote only in part deciphers to noise.
+    const std::uint32_t whole = returned & ~7u;
+    if (whole < kEnvelopeHeaderSize) return false;
+    return ReadReply(reply, capacity).length <= whole - kEnvelopeHeaderSize;
+}
+
 }  // namespace vnl

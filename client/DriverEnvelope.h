@@ -25,4 +25,10 @@ struct ReplyData {
 };
 ReplyData ReadReply(const unsigned char* reply, std::uint32_t capacity) noexcept;
 
+// Whether a deciphered reply of which the driver wrote `returned` bytes is
+// whole: the header and the data it claims (cut to `capacity`, as ReadReply
+// does) lie within whole cipher blocks the driver wrote. Anything else would
+// read memory the driver never filled as status, length and records.
+bool ReplyIsWhole(const unsigned char* reply, std::uint32_t returned, std::uint32_t capacity) noexcept;
+
 }  // namespace vnl

@@ -96,7 +96,6 @@ int DriverChannel::DecodeProtectedKey(int* character, int* virtualKey, int* coun
                            keyboardLayout);
         keyState[VK_SHIFT] = shiftNow;
     }
-    shiftAtDeadKey_ = (keyState[VK_SHIFT] & 0x80) != 0 ? 1 : 0;
 
     WCHAR units[kTranslationRoom + 1] = {};
     const int produced =
@@ -107,6 +106,9 @@ int DriverChannel::DecodeProtectedKey(int* character, int* virtualKey, int* coun
         *virtualKey = 0;
         deadKeyVirtualKey_ = key.virtualKey;
         deadKeyScanCode_ = key.scanCode;
+        // Only the dead key's own Shift counts for its replay: a key without a
+        // character struck before the letter must not change it.
+        shiftAtDeadKey_ = (keyState[VK_SHIFT] & 0x80) != 0 ? 1 : 0;
         deadKeyPending_ = 1;
         return -2;
     }

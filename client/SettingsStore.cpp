@@ -116,7 +116,7 @@ HMODULE LoadResourceModule() noexcept {
 ResourceModuleScope::ResourceModuleScope() noexcept {
     library_ = LoadResourceModule();
     if (library_) {
-        previous_ = ExchangeResourceInstance(library_);
+        BeginResourceSwitch(library_);
         loaded_ = TRUE;
         return;
     }
@@ -128,7 +128,7 @@ ResourceModuleScope::ResourceModuleScope() noexcept {
 }
 
 ResourceModuleScope::~ResourceModuleScope() {
-    if (loaded_) ExchangeResourceInstance(previous_);
+    if (loaded_) EndResourceSwitch();
 }
 
 }  // namespace vnl

@@ -47,8 +47,9 @@ HMODULE LoadResourceModule() noexcept;
 // Makes the resource library the module's resource source for its lifetime.
 // When the library cannot be loaded it shows the "VNLSDK Critical Error" box
 // and stays inactive: callers check loaded() and skip their dialog. Scopes
-// nest; each restores exactly the instance it replaced. The library itself is
-// never released.
+// nest and overlap, on one thread or several: the library is the source while
+// any scope is open, and the last to close restores the instance the first
+// found. The library itself is never released.
 class ResourceModuleScope {
 public:
     ResourceModuleScope() noexcept;
@@ -62,7 +63,6 @@ public:
 private:
     BOOL loaded_ = FALSE;
     HMODULE library_ = nullptr;
-    HINSTANCE previous_ = nullptr;
 };
 
 }  // namespace vnl

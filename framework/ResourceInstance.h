@@ -21,4 +21,14 @@ HINSTANCE ResourceInstance() noexcept;
 // the one it replaced.
 HINSTANCE ExchangeResourceInstance(HINSTANCE next) noexcept;
 
+// Counted switches to a resource library, for scopes that may be open on
+// several threads at once (dialogs and warnings on their own threads): the
+// first open switch makes `library` the resource instance and keeps what it
+// replaced; later ones only count (and make sure `library` is the instance);
+// the last one to end restores what the first found. Every switch of the
+// module names the same library. Each BeginResourceSwitch is matched by one
+// EndResourceSwitch.
+void BeginResourceSwitch(HINSTANCE library) noexcept;
+void EndResourceSwitch() noexcept;
+
 }  // namespace vnl

@@ -16,19 +16,31 @@ if ! have wine || ! dpkg -s wine32:i386 >/dev/null 2>&1; then
   need+=(wine wine32:i386)
 fi
 
-if [ ${#need[@]} -eq 0 ]; then
-  exit 0
+install() {
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: missing packages: $* (run as root to install them)" >&2
+    exit 1
+  fi
+  echo "install-deps: installing $*"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq "$@" >/dev/null
+}
+
+if [ ${#need[@]} -gt 0 ]; then
+  install "${need[@]}"
 fi
 
-if [ "$(id -u)" -ne 0 ]; then
-  echo "install-deps: missing packages: ${need[*]} (run as root to install them)" >&2
-  exit 1
+# A machine whose kernel runs no 32-bit programs cannot start 32-bit Wine:
+# the bench then builds 64-bit binaries and runs them under 64-bit Wine.
+if [ "$(bash "$(dirname "$0")/bench-arch.sh")" = x86_64 ]; then
+  need=()
+  have x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64-posix)
+  [ -x /usr/lib/wine/wine64 ]       || need+=(wine64)
+  if [ ${#need[@]} -gt 0 ]; then
+    install "${need[@]}"
+  fi
 fi
-
-echo "install-deps: installing ${need[*]}"
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
-fi
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq "${need[@]}" >/dev/null

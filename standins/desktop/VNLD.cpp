@@ -1,13 +1,16 @@
 // Stand-in for the product's desktop program, as far as this system sees it:
 // the tray event, signalled while the program holds protection on.
 //
-//   VNLD.exe hold [ms]   create the event, signal it, keep it for ms (default
-//                        until a "release" run or 10 minutes), then exit
-//   VNLD.exe release     reset the event (when it exists)
-//   VNLD.exe create      create the event, not signalled, and keep it like hold
+//   VNLD.exe hold [ms]   create the event signalled and keep it for ms
+//                        (default 10 minutes or until a "quit" run), then exit
+//   VNLD.exe create [ms] the same with the event not signalled
+//   VNLD.exe release     reset the event (when it exists); holders keep running
+//   VNLD.exe quit        make the running "hold" or "create" exit
 //
 // A named event lives only while some process holds a handle, so "hold" and
-// "create" stay running; "release" wakes them through a second event.
+// "create" stay running; "quit" wakes them through a second event. Once the
+// tray event exists it already has its state and "quit" already reaches the
+// holder, so watchers may take "the tray event exists" for "started".
 #include <windows.h>
 
 #include <cstdio>
@@ -15,38 +18,36 @@
 #include <cstring>
 
 #include "TrayEvent.h"
+#include "UniqueAny.h"
 
 namespace {
 
 constexpr const char* kQuitEventName = "VNLDESKTOP_STANDIN_QUIT";
 
 int Keep(bool signalled, DWORD ms) {
-    HANDLE tray = ::CreateEventA(nullptr, TRUE, FALSE, vnl::kTrayEventName);
+    vnl::UniqueEvent quit(::CreateEventA(nullptr, TRUE, FALSE, kQuitEventName));
+    if (!quit) return 1;
+    vnl::UniqueEvent tray(::CreateEventA(nullptr, TRUE, signalled ? TRUE : FALSE, vnl::kTrayEventName));
     if (!tray) return 1;
-    if (signalled) ::SetEvent(tray); else ::ResetEvent(tray);
-    HANDLE quit = ::CreateEventA(nullptr, TRUE, FALSE, kQuitEventName);
+    // An event that already existed keeps its state: set it as asked.
+    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+        if (signalled) ::SetEvent(tray.get()); else ::ResetEvent(tray.get());
+    }
     std::printf("ready\n");
     std::fflush(stdout);
-    ::WaitForSingleObject(quit, ms);
-    ::CloseHandle(quit);
-    ::CloseHandle(tray);
+    ::WaitForSingleObject(quit.get(), ms);
     return 0;
 }
 
 int Release() {
-    HANDLE tray = ::OpenEventA(EVENT_MODIFY_STATE, FALSE, vnl::kTrayEventName);
-    if (tray) {
-        ::ResetEvent(tray);
-        ::CloseHandle(tray);
-    }
+    vnl::UniqueEvent tray(::OpenEventA(EVENT_MODIFY_STATE, FALSE, vnl::kTrayEventName));
+    if (tray) ::ResetEvent(tray.get());
     return 0;
 }
 
 int Quit() {
-    if (HANDLE quit = ::OpenEventA(EVENT_MODIFY_STATE, FALSE, kQuitEventName)) {
-        ::SetEvent(quit);
-        ::CloseHandle(quit);
-    }
+    vnl::UniqueEvent quit(::OpenEventA(EVENT_MODIFY_STATE, FALSE, kQuitEventName));
+    if (quit) ::SetEvent(quit.get());
     return 0;
 }
 

@@ -24,7 +24,7 @@ constexpr std::uint32_t ControlCode(std::uint32_t function) noexcept { return (0
 inline constexpr std::uint32_t IOCTL_VNLCTL_PRESS_KEY = ControlCode(0x980);
 // In SetFiltersRequest (header plus `count` entries): replaces the listing.
 inline constexpr std::uint32_t IOCTL_VNLCTL_SET_FILTERS = ControlCode(0x981);
-// In NextReplyRequest: overrides words of the next well-formed reply.
+// In NextReplyRequest: overrides words of the next well-formed reply, or cuts it short.
 inline constexpr std::uint32_t IOCTL_VNLCTL_SET_NEXT_REPLY = ControlCode(0x982);
 // In FailExchangesRequest: the next `count` exchanges on "\\.\VNLV2" fail.
 inline constexpr std::uint32_t IOCTL_VNLCTL_FAIL_EXCHANGES = ControlCode(0x983);
@@ -81,6 +81,8 @@ struct NextReplyRequest {
     std::uint32_t status;
     std::uint32_t setDataLength;    // non-zero: its data length word is `dataLength` (data unchanged)
     std::uint32_t dataLength;
+    std::uint32_t setReplyLength;   // non-zero: only the first `replyLength` bytes of it are returned
+    std::uint32_t replyLength;
 };
 
 struct FailExchangesRequest {
@@ -119,7 +121,7 @@ struct LogReply {
 
 static_assert(sizeof(PressKeyRequest) == 4 && sizeof(PressKeyResult) == 8);
 static_assert(sizeof(SetFiltersRequest) == 16 + 10 * 788);
-static_assert(sizeof(NextReplyRequest) == 16 && sizeof(DriverState) == 32);
+static_assert(sizeof(NextReplyRequest) == 24 && sizeof(DriverState) == 32);
 static_assert(sizeof(LogEntry) == 36 && sizeof(LogReply) == 8 + 64 * 36);
 
 }  // namespace vnl::drv

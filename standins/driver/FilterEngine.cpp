@@ -96,6 +96,7 @@ ExchangeOutcome FilterEngine::Exchange(const unsigned char* input, std::uint32_t
     }
 
     const std::uint32_t replyLength = valid ? Min(inputLength, room) : room;
+    std::uint32_t returned = replyLength;
     Zero(reply_, replyLength);
     Reply reply = {status, 0};
     if (valid) {
@@ -103,14 +104,15 @@ ExchangeOutcome FilterEngine::Exchange(const unsigned char* input, std::uint32_t
         entry.replyStatus = reply.status;
         if (nextReply_.setStatus != 0) reply.status = nextReply_.status;
         if (nextReply_.setDataLength != 0) reply.dataLength = nextReply_.dataLength;
+        if (nextReply_.setReplyLength != 0) returned = Min(nextReply_.replyLength, replyLength);
         nextReply_ = {};
     }
     WriteEnvelopeWord(reply_, kEnvDataLength, reply.dataLength);
     WriteEnvelopeWord(reply_, kEnvStatus, reply.status);
     EncipherBlocks(EnvelopeKey(), reply_, replyLength);
-    Copy(output, reply_, replyLength);
+    Copy(output, reply_, returned);
     Log(entry);
-    return {false, replyLength};
+    return {false, returned};
 }
 
 FilterEngine::Reply FilterEngine::Apply(std::uint32_t operation, std::uint32_t callerValue, std::uint32_t callerTag,

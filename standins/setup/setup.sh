@@ -29,7 +29,7 @@ for f in "$BIN"/VNLBIN[0-9]*.DLL; do
   [ -f "$f" ] && cp "$f" "$SYS32/"
 done
 
-reg() { wine reg add "$@" /f >/dev/null 2>&1; }
+reg() { "${WINE:-wine}" reg add "$@" /f >/dev/null 2>&1; }
 KEY='HKLM\SOFTWARE\Quellin\Varnel'
 reg "$KEY" /v installpath /t REG_SZ /d "$INSTALL_WIN"
 reg "$KEY" /v ProductCode /t REG_DWORD /d 4096

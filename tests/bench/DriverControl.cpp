@@ -40,9 +40,11 @@ bool DriverControl::UseDefaultFilters() {
     return Control(IOCTL_VNLCTL_SET_FILTERS, &request, kSetFiltersHeaderSize, nullptr, 0);
 }
 
-bool DriverControl::SetNextReply(std::optional<std::uint32_t> status, std::optional<std::uint32_t> dataLength) {
-    const NextReplyRequest request = {status.has_value() ? 1u : 0u, status.value_or(0),
-                                      dataLength.has_value() ? 1u : 0u, dataLength.value_or(0)};
+bool DriverControl::SetNextReply(std::optional<std::uint32_t> status, std::optional<std::uint32_t> dataLength,
+                                 std::optional<std::uint32_t> replyLength) {
+    const NextReplyRequest request = {status.has_value() ? 1u : 0u,      status.value_or(0),
+                                      dataLength.has_value() ? 1u : 0u,  dataLength.value_or(0),
+                                      replyLength.has_value() ? 1u : 0u, replyLength.value_or(0)};
     return Control(IOCTL_VNLCTL_SET_NEXT_REPLY, &request, sizeof request, nullptr, 0);
 }
 

@@ -26,7 +26,10 @@ public:
     // Replaces the filter listing; `dataLength` replaces the replies' data length.
     bool SetFilters(const std::vector<vnl::FilterEntry>& entries, std::optional<std::uint32_t> dataLength = {});
     bool UseDefaultFilters();  // back to the registry's keyboard class filters
-    bool SetNextReply(std::optional<std::uint32_t> status, std::optional<std::uint32_t> dataLength = {});
+    // The next well-formed reply carries `status` and `dataLength` in its header
+    // words, and only its first `replyLength` bytes are returned.
+    bool SetNextReply(std::optional<std::uint32_t> status, std::optional<std::uint32_t> dataLength = {},
+                      std::optional<std::uint32_t> replyLength = {});
     // The next `count` exchanges on "\\.\VNLV2" fail (0 cancels).
     bool FailExchanges(std::uint32_t count);
     bool FailNextExchange() { return FailExchanges(1); }

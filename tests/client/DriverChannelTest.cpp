@@ -176,6 +176,41 @@ TEST_F(DriverChannelTest, ReplyClaimingMoreDataThanTheCapacityIsCut) {
     }
 }
 
+TEST_F(DriverChannelTest, ShortReplyIsAFailedExchangeNotPhantomRecords) {
+    // The driver returns only the first `returned` bytes of its reply to a
+    // fetch that carries one keystroke (a press and a release, 16 data bytes).
+    struct Case { std::uint32_t returned; int result; };
+    const Case cases[] = {
+        {0, -1}, {8, -1}, {47, -1}, {48, -1},   // header missing or data missing
+        {56, -1}, {63, -1},                     // one record of two; a block written only in part
+        {64, 0}, {128, 0},                      // header and both records
+    };
+    ASSERT_EQ(channel.SetProtection(1, 0), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.returned << " bytes returned");
+        ASSERT_TRUE(control.PressKey(0x1E, false));
+        ASSERT_TRUE(control.SetNextReply(std::nullopt, std::nullopt, c.returned));
+        unsigned char data[vnl::kFetchKeysCapacity];
+        std::memset(data, 0xA5, sizeof data);
+        std::uint32_t length = 0xDEADBEEF;
+        EXPECT_EQ(channel.FetchKeystrokes(data, &length), c.result);
+        if (c.result == 0) {
+            EXPECT_EQ(length, 16u);
+            EXPECT_EQ(data[2], 0x1E) << "the press record's make code";
+        } else {
+            EXPECT_EQ(length, 0xDEADBEEFu) << "length written for a short reply";
+            EXPECT_EQ(data[0], 0xA5) << "records copied from a short reply";
+        }
+        ASSERT_EQ(control.Reset(), true);
+        ASSERT_EQ(channel.SetProtection(1, 0), 0);
+    }
+    // A protection reply carries no data: its header alone is whole.
+    ASSERT_TRUE(control.SetNextReply(std::nullopt, std::nullopt, 48));
+    EXPECT_EQ(channel.SetProtection(0, 0), 0);
+    ASSERT_TRUE(control.SetNextReply(std::nullopt, std::nullopt, 40));
+    EXPECT_EQ(channel.SetProtection(0, 0), -1);
+}
+
 TEST_F(DriverChannelTest, NullArgumentsAreRefusedWithoutAnExchange) {
     std::uint32_t length = 0;
     unsigned char data[vnl::kFetchKeysCapacity];

@@ -207,6 +207,8 @@ TEST_F(KeystrokeDecoderTest, DeadKeysComposeWithTheNextKey) {
         {"circumflex (shifted grave) then e", {{0x29, false, true, dead}, {0x12, false, false, {0, 0xEA, 0, 1}}}},
         {"an arrow keeps the dead key pending",
          {{0x28, false, false, dead}, {0x4B, true, false, {0, 0, VK_LEFT, 0}}, {0x12, false, false, {0, 0xE9, 0, 1}}}},
+        {"an unshifted arrow keeps the dead key's Shift",
+         {{0x28, false, true, dead}, {0x4B, true, false, {0, 0, VK_LEFT, 0}}, {0x12, false, false, {0, 0xEB, 0, 1}}}},
         {"composed key clears the dead key", {{0x28, false, false, dead}, {0x12, false, false, {0, 0xE9, 0, 1}},
                                               {0x12, false, false, {0, 'e', 0, 1}}}},
     };

@@ -3,12 +3,14 @@
 
 #include <cstdio>
 #include <string>
+#include <thread>
 
 #include "BenchPaths.h"
 #include "Process.h"
 #include "Registry.h"
 #include "ResourceInstance.h"
 #include "SettingsStore.h"
+#include "UniqueAny.h"
 #include "Windows.h"
 
 namespace {
@@ -104,6 +106,37 @@ TEST_F(MachineSettings, NestedScopesRestoreTheModulesOwnInstance) {
         EXPECT_EQ(vnl::ResourceInstance(), outer.library());
     }
     EXPECT_EQ(vnl::ResourceInstance(), own);
+}
+
+// Scopes on two threads that overlap without nesting: A opens, B opens, A
+// closes while B's dialog would still be loading, then B closes.
+TEST_F(MachineSettings, OverlappingScopesOnTwoThreadsKeepTheLibraryUntilTheLastCloses) {
+    vnl::InitModuleInstance(::GetModuleHandleA(nullptr));
+    const HINSTANCE own = vnl::ResourceInstance();
+    vnl::UniqueEvent aOpen(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    vnl::UniqueEvent aMayClose(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    vnl::UniqueEvent aClosed(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    HINSTANCE library = nullptr;
+    std::thread a([&] {
+        {
+            vnl::ResourceModuleScope scope;
+            library = scope.library();
+            ::SetEvent(aOpen.get());
+            ::WaitForSingleObject(aMayClose.get(), 10000);
+        }
+        ::SetEvent(aClosed.get());
+    });
+    ASSERT_EQ(::WaitForSingleObject(aOpen.get(), 10000), WAIT_OBJECT_0);
+    ASSERT_NE(library, nullptr);
+    {
+        vnl::ResourceModuleScope scope;
+        ASSERT_TRUE(scope.loaded());
+        ::SetEvent(aMayClose.get());
+        ASSERT_EQ(::WaitForSingleObject(aClosed.get(), 10000), WAIT_OBJECT_0);
+        EXPECT_EQ(vnl::ResourceInstance(), library) << "the first scope to close restored under an open one";
+    }
+    a.join();
+    EXPECT_EQ(vnl::ResourceInstance(), own) << "the last scope to close left the library as the source";
 }
 
 // A code outside the table, and a library that is not there: the scope shows
