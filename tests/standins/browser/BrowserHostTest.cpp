@@ -523,3 +523,25 @@ TEST_F(BrowserProgram, BadPagesGiveErrorPagesAndTheBrowserStaysUp) {
     EXPECT_TRUE(browser.Quit());
     EXPECT_EQ(browser.ExitCode(), 0u);
 }
+
+TEST_F(BrowserProgram, BlankTargetOpensANewFrameWindow) {
+    bench::BrowserDriver browser;
+    bench::BrowserOptions options;
+    options.pageRoot = root_.Path();
+    options.address = "http://shop.test/index.html";
+    options.env = {{"VNL_TEST_BAND_LOG", log_}, {"VNL_TEST_BAND_OPEN_BLANK", "http://ads.test/two.html"}};
+    ASSERT_TRUE(browser.Start(options));
+    std::string list;
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(browser.WaitForTabs());
+        list = browser.Request({"list"}).text;
+        if (list.find("1.0:front:ready:http://ads.test/two.html") != std::string::npos) break;
+        ::Sleep(50);
+    }
+    EXPECT_EQ(list, "0.0:front:ready:http://shop.test/index.html\t1.0:front:ready:http://ads.test/two.html");
+    const auto frames = std::make_pair(browser.Request({"@0", "frame"}).text, browser.Request({"@1", "frame"}).text);
+    EXPECT_NE(frames.first, frames.second);
+    EXPECT_EQ(browser.Request({"@0", "address"}).text, "http://shop.test/index.html");
+    EXPECT_TRUE(browser.Quit());
+    EXPECT_GE(Find(ReadLog(log_), "Navigate2 _blank 0"), 0);
+}

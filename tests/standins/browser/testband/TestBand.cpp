@@ -257,8 +257,29 @@ void CTestBand::OnEvent(const std::string& kind, DISPID dispid, DISPPARAMS* para
             vnl::ComPtr<IDispatch> document;
             if (SUCCEEDED(browser_->get_Document(document.put()))) AttachDocuments(document.get(), 0);
         }
-        if (dispid == 259)
-            Log(std::string("DocumentComplete ") + (frameDispatch == topFrame_.get() ? "top " : "frame ") + text(arg(1)));
+        if (dispid == 259) {
+            const bool top = frameDispatch == topFrame_.get();
+            Log(std::string("DocumentComplete ") + (top ? "top " : "frame ") + text(arg(1)));
+            // Once per process: a page opened in a new window, as the toolbar's help commands do.
+            static bool opened = false;
+            const std::string blank = Env("VNL_TEST_BAND_OPEN_BLANK");
+            if (top && !blank.empty() && !opened) {
+                opened = true;
+                VARIANT url, target;
+                ::VariantInit(&url);
+                ::VariantInit(&target);
+                url.vt = VT_BSTR;
+                url.bstrVal = ::SysAllocStringLen(nullptr, static_cast<UINT>(blank.size()));
+                ::MultiByteToWideChar(CP_UTF8, 0, blank.data(), static_cast<int>(blank.size()), url.bstrVal,
+                                      static_cast<int>(blank.size()));
+                target.vt = VT_BSTR;
+                target.bstrVal = ::SysAllocString(L"_blank");
+                const HRESULT hr = browser_->Navigate2(&url, nullptr, &target, nullptr, nullptr);
+                Log("Navigate2 _blank " + std::to_string(static_cast<long>(hr)));
+                ::VariantClear(&url);
+                ::VariantClear(&target);
+            }
+        }
         return;
     }
     VARIANT* eventArg = arg(0);
