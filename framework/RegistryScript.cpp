@@ -44,7 +44,14 @@ public:
         if (pos_ >= text_.size()) return token;
         char c = text_[pos_];
         switch (c) {
-        case '{': ++pos_; token.kind = TokenKind::OpenBrace; return token;
+        case '{':
+            if (BracedWordAhead()) {
+                ReadBare(token);
+            } else {
+                ++pos_;
+                token.kind = TokenKind::OpenBrace;
+            }
+            return token;
         case '}': ++pos_; token.kind = TokenKind::CloseBrace; return token;
         case '=': ++pos_; token.kind = TokenKind::Equals; return token;
         case '\'': ReadQuoted(token); return token;
@@ -60,6 +67,17 @@ private:
             if (text_[pos_] == '\n') ++line_;
             ++pos_;
         }
+    }
+
+    // A '{' followed by text and a '}' before any blank, '=', quote or other
+    // '{' is a bare name (a class id), not a block.
+    bool BracedWordAhead() const noexcept {
+        for (std::size_t j = pos_ + 1; j < text_.size(); ++j) {
+            char c = text_[j];
+            if (c == '}') return j > pos_ + 1;
+            if (IsSpace(c) || c == '{' || c == '=' || c == '\'') return false;
+        }
+        return false;
     }
 
     [[noreturn]] void Fail(std::string message) const { throw Failure{line_, std::move(message)}; }
@@ -116,8 +134,19 @@ private:
 
     void ReadBare(Token& token) {
         token.kind = TokenKind::Word;
+        bool braced = text_[pos_] == '{';
+        if (braced) {
+            token.text += '{';
+            ++pos_;
+        }
         while (pos_ < text_.size()) {
             char c = text_[pos_];
+            if (braced && c == '}') {
+                token.text += '}';
+                ++pos_;
+                braced = false;
+                continue;
+            }
             if (IsSpace(c) || c == '{' || c == '}' || c == '=') break;
             CheckCharacter(c);
             if (c == '\'') Fail("quote inside the bare word '" + token.text + "'");

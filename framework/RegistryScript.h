@@ -23,6 +23,8 @@
 //   HKLM { NoRemove Software { 'My Key' { val Flag = d '1'  val Blob = b '00FF' } } }
 //
 // - Blocks start with a root: HKCR, HKLM, HKCU, HKU or the long HKEY_... names.
+// - Words are separated by blanks; '{', '}' and '=' stand alone too. A '{'
+//   directly followed by text and a '}' (a class id: {CB7D...}) is a name.
 // - A key is a name, bare or in single quotes, optionally marked NoRemove
 //   (never deleted on unregistration), ForceRemove (deleted with everything
 //   under it before it is written again) or Delete (deleted on registration).

@@ -45,10 +45,14 @@ HRESULT UnregisterModuleTypeLibrary(HMODULE module) noexcept {
     RETURN_IF_FAILED(library->GetLibAttr(&attributes));
     TLIBATTR copy = *attributes;
     library->ReleaseTLibAttr(attributes);
-    HRESULT hr = ::UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid, copy.syskind);
-    // Nothing registered: nothing to remove.
-    if (hr == TYPE_E_REGISTRYACCESS) return S_OK;
-    return hr;
+    // Nothing registered: nothing to remove. (UnRegisterTypeLib itself would
+    // fail, and not with the same result everywhere.)
+    BSTR registeredPath = nullptr;
+    if (FAILED(::QueryPathOfRegTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid, &registeredPath))) {
+        return S_OK;
+    }
+    ::SysFreeString(registeredPath);
+    return ::UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid, copy.syskind);
 }
 
 }  // namespace vnl

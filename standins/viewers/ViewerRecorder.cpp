@@ -7,6 +7,10 @@
 // it is inherited through every process in between), otherwise
 // <Windows folder>\temp\viewers.log.
 //
+// With VNL_VIEWER_HOLD naming an event, it stays running after recording until
+// that event is set (30 s at most), as a real viewer stays open: tests tell a
+// caller that waits for the viewer from one that does not.
+//
 // The shell verb ("runas" or "open") cannot be seen from inside the started
 // process under Wine (every process already runs with a full token); tests
 // read it from Wine's exec trace of the starting process instead.
@@ -48,6 +52,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             }
             if (::GetLastError() != ERROR_SHARING_VIOLATION) break;
             ::Sleep(20);
+        }
+        char hold[MAX_PATH] = {};
+        DWORD length = ::GetEnvironmentVariableA("VNL_VIEWER_HOLD", hold, sizeof(hold));
+        if (length > 0 && length < sizeof(hold)) {
+            vnl::UniqueEvent release(::OpenEventA(SYNCHRONIZE, FALSE, hold));
+            if (release) ::WaitForSingleObject(release.get(), 30000);
         }
     } catch (...) {
     }

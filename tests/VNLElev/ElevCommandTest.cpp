@@ -41,7 +41,7 @@ TEST(ElevCommand, WritesOneEntryForAWellFormedCatalogueEventAndNothingElse) {
         {"300 characters, two strings: the second goes on after 250", "e C00003E8 2 " + a250 + b50 + " next",
          {a250, b50}},
         {"identifier outside the mapping", "e 12345678 1 text", {}},
-        {"nine-digit identifier", "e C00003E80 1 text", {}},
+        {"nine hex digits: the ninth is read as the count, 0", "e C00003E80 1 text", {}},
         {"unknown letter", "x", {}},
         {"empty command text", "", {}},
         {"count 1 without a string", "e C00003E8 1", {}},
@@ -71,7 +71,9 @@ TEST(ElevCommand, WritesOneEntryForAWellFormedCatalogueEventAndNothingElse) {
 
 TEST(ElevCommand, ViewOpensTheEventViewerWithRunas) {
     bench::ScopedViewerLog log;
+    bench::ScopedViewerHold hold;  // the viewer stays open: the helper must not wait for it
     bench::RunResult run = RunHelper("v", bench::kShellExecuteTrace);
+    EXPECT_FALSE(run.timedOut) << "the helper waited for the viewer";
     EXPECT_EQ(run.exitCode, 0u);
 
     const std::string viewer = bench::System32Dir() + "\\eventvwr.exe";
@@ -88,6 +90,21 @@ TEST(ElevCommand, ViewOpensTheEventViewerWithRunas) {
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_TRUE(SamePath(starts[0].program, viewer)) << starts[0].program;
     EXPECT_TRUE(starts[0].commandLine.ends_with(" " + parameter)) << starts[0].commandLine;
+    EXPECT_GE(bench::RunningProcesses("eventvwr.exe"), 1u) << "the viewer is no longer running";
+}
+
+// The helper never gets a window, not even the hidden one a COM apartment
+// would create: Wine's window trace of a run shows no window created.
+TEST(ElevCommand, NeverCreatesAWindow) {
+    bench::ScopedViewerLog log;
+    for (const char* text : {"e C00003E8 1 kbdhook", "v"}) {
+        SCOPED_TRACE(text);
+        bench::RunResult run = RunHelper(text, "+win");
+        EXPECT_EQ(run.exitCode, 0u);
+        ASSERT_NE(run.err.find("trace:win:"), std::string::npos) << "no window trace captured";
+        EXPECT_EQ(run.err.find("CreateWindowEx"), std::string::npos) << run.err;
+    }
+    log.WaitFor(1);  // the viewer of "v" has recorded before the log goes
 }
 
 TEST(ElevCommand, OtherCommandsStartNothing) {

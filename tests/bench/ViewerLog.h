@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "UniqueAny.h"
+
 namespace bench {
 
 struct ViewerStart {
@@ -38,5 +40,25 @@ private:
     std::string previous_;
     bool hadPrevious_ = false;
 };
+
+// Keeps every viewer stand-in started while it lives running after it has
+// recorded its start (VNL_VIEWER_HOLD names an event they wait on, up to 30 s),
+// so a test can tell a caller that waits for the viewer from one that does not.
+// Destroying it releases them and restores the variable.
+class ScopedViewerHold {
+public:
+    ScopedViewerHold();
+    ~ScopedViewerHold();
+    ScopedViewerHold(const ScopedViewerHold&) = delete;
+    ScopedViewerHold& operator=(const ScopedViewerHold&) = delete;
+
+private:
+    vnl::UniqueEvent release_;
+    std::string previous_;
+    bool hadPrevious_ = false;
+};
+
+// The number of running processes whose program file is named `exeName`.
+size_t RunningProcesses(const std::string& exeName);
 
 }  // namespace bench

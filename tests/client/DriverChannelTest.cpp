@@ -264,14 +264,30 @@ TEST(DriverChannelOpen, MissingDeviceGivesTheSystemErrorAndLeavesTheChannelClose
     }
 }
 
-TEST(DriverChannelOpen, FailedReopenClosesTheHandleHeldBefore) {
+// The handles this process holds. Wine answers GetProcessHandleCount with 0,
+// so the handle table is probed instead: its values are small multiples of 4.
+DWORD HandleCount() {
+    DWORD count = 0, flags = 0;
+    for (ULONG_PTR value = 4; value < 0x10000; value += 4)
+        if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+    return count;
+}
+
+// Reopening replaces the handle held before, and a failed reopen still closes
+// it: the process never holds more than one handle to the device.
+TEST(DriverChannelOpen, ReopenClosesTheHandleHeldBefore) {
     DriverChannel channel;
     ASSERT_EQ(channel.Open(1), 0);
+    const DWORD open = HandleCount();
+    ASSERT_EQ(channel.Open(1), 0);
+    EXPECT_EQ(HandleCount(), open) << "a successful reopen kept the old handle";
     {
         ScopedDriverStopped stopped;
         ASSERT_TRUE(stopped.stopped());
+        const DWORD beforeFailedOpen = HandleCount();
         EXPECT_EQ(channel.Open(1), ERROR_FILE_NOT_FOUND);
         EXPECT_FALSE(channel.IsOpen());
+        EXPECT_EQ(HandleCount(), beforeFailedOpen - 1) << "a failed reopen kept the old handle";
     }
 }
 

@@ -3,6 +3,8 @@
 // or, for dead keys, the tests' own layout.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <windows.h>
 
 #include <deque>
@@ -152,13 +154,27 @@ TEST_F(KeystrokeDecoderTest, HeldKeysComeOutOldestFirstAndAnEmptyFetchRepeatsThe
     EXPECT_EQ(characters, (std::vector<int>{'a', 'b', 'c', 'c'}));
     EXPECT_EQ(control.State().heldRecords, 0u);
 
-    // A change of protection empties the queue: what was fetched and not yet
-    // decoded is gone, and the last key repeats.
-    Press(0x12);  // e
-    Press(0x13);  // r
-    EXPECT_EQ(Decode().character, 'e');
-    channel.SetProtection(1, 0);
-    EXPECT_EQ(Decode().character, 'e');
+    // A change of protection empties the queue whatever the exchange's
+    // outcome: what was fetched and not yet decoded is gone, and the last key
+    // repeats.
+    struct Case { const char* label; std::function<void()> before; int result; };
+    const Case cases[] = {
+        {"exchange succeeds", [] {}, 0},
+        {"exchange fails", [&] { control.FailNextExchange(); }, -1},
+        {"channel closed", [&] { channel.Close(); }, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ASSERT_EQ(channel.Open(1), 0);
+        ASSERT_EQ(channel.SetProtection(1, 0), 0);
+        Press(0x12);  // e
+        Press(0x13);  // r
+        EXPECT_EQ(Decode().character, 'e');
+        c.before();
+        EXPECT_EQ(channel.SetProtection(1, 0), c.result);
+        EXPECT_EQ(Decode().character, 'e') << "the fetched r survived the change of protection";
+        control.Reset();
+    }
 }
 
 TEST_F(KeystrokeDecoderTest, ExchangeFailuresAndErrorStatusesStillUseWhatArrived) {

@@ -136,24 +136,30 @@ protected:
     bench::ScopedViewerLog log_;
 
     // Calls the export in the probe with the shell traced, then waits for the
-    // viewer's line (nothing waits for the helper or the viewer). Returns the
-    // recorded starts; `traced` receives the shell's trace of the run.
-    std::vector<bench::ViewerStart> ShowAndWait(std::string& traced) {
+    // viewer's line. The viewer stays open until the test ends: the call must
+    // have returned while it still runs (nothing waits for the helper or the
+    // viewer). Returns the recorded starts; `traced` receives the shell's
+    // trace of the run.
+    std::vector<bench::ViewerStart> ShowAndWait(std::string& traced, const char* viewerExe) {
         bench::TraceCursor trace;
         bench::RunOptions options;
         options.env["WINEDEBUG"] = bench::kShellExecuteTrace;
+        options.timeoutMs = 15000;
         bench::RunResult run = sdktest::RunProbe("show-events", options);
+        EXPECT_FALSE(run.timedOut) << "the call waited for the viewer";
         EXPECT_EQ(run.exitCode, 0u);
         EXPECT_EQ(Printed(run), "0");
         auto starts = log_.WaitFor(1);
+        EXPECT_GE(bench::RunningProcesses(viewerExe), 1u) << "the viewer is no longer running";
         traced = trace.ReadNew();
         return starts;
     }
+    bench::ScopedViewerHold hold_;
 };
 
 TEST_F(ShowEvents, FromVersion6TheHelperOpensTheViewerWithRunas) {
     std::string traced;
-    auto starts = ShowAndWait(traced);
+    auto starts = ShowAndWait(traced, "eventvwr.exe");
     ASSERT_EQ(starts.size(), 1u);
     std::string viewer = bench::System32Dir() + "\\eventvwr.exe";
     EXPECT_TRUE(bench::SamePath(starts[0].program, viewer)) << starts[0].program;
@@ -172,7 +178,7 @@ TEST_F(ShowEvents, FromVersion6TheHelperOpensTheViewerWithRunas) {
 TEST_F(ShowEvents, BelowVersion6TheConsoleOpensTheConsoleFile) {
     probe_.SetWindowsVersion("winxp");
     std::string traced;
-    auto starts = ShowAndWait(traced);
+    auto starts = ShowAndWait(traced, "mmc.exe");
     ASSERT_EQ(starts.size(), 1u);
     std::string console = bench::System32Dir() + "\\mmc.exe";
     EXPECT_TRUE(bench::SamePath(starts[0].program, console)) << starts[0].program;
