@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: all deps configure build test demo bench clean
+.PHONY: all deps configure build test demo bench screenshots clean
 
 all: build
 
@@ -28,6 +28,9 @@ test: build
 
 demo: build
 	@cmake --build $(BUILD) --target demo
+
+screenshots: build
+	@bash tools/screenshots.sh $(BUILD)
 
 bench: build
 	@cmake --build $(BUILD) --target bench

@@ -119,7 +119,7 @@ int BrowserApp::OpenWindow(const std::wstring& address, int tabs, bool visible) 
     auto frame = std::make_unique<Frame>();
     frame->window = ::CreateWindowExW(0, kFrameClass, L"Varnel stand-in browser", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                                       40 + 30 * static_cast<int>(frames_.size()), 40 + 30 * static_cast<int>(frames_.size()),
-                                      780, 560, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
+                                      720, 520, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
     if (!frame->window) return -1;
     frame->strip = ::CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, 780,
                                      kStripHeight, frame->window, nullptr, ::GetModuleHandleW(nullptr), nullptr);
