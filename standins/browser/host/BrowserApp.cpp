@@ -227,6 +227,33 @@ BrowserApp::Frame* BrowserApp::FrameOf(HWND window) {
     return nullptr;
 }
 
+HWND BrowserApp::OpenFrame(const std::wstring& address, int tabs, bool visible) {
+    const int index = OpenWindow(address, tabs, visible);
+    return index < 0 ? nullptr : frames_[static_cast<size_t>(index)]->window;
+}
+
+HWND BrowserApp::WaitForFrontTab(HWND frameWindow, DWORD timeoutMs) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        Frame* frame = FrameOf(frameWindow);
+        if (!frame || frame->tabs.empty()) return nullptr;
+        const Tab& tab = frame->tabs[static_cast<size_t>(frame->front)];
+        if (tab.window || tab.failed) return tab.window;
+        if (::GetTickCount() - start > timeoutMs) return nullptr;
+        // The tab reports itself with a posted message: keep the loop going.
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(message.wParam));
+                return nullptr;
+            }
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+    }
+}
+
 int BrowserApp::Run() {
     MSG message;
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {

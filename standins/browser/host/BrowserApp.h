@@ -42,9 +42,16 @@ public:
 
     // Opens a frame window with `tabs` tabs on `address`. Returns its index.
     int OpenWindow(const std::wstring& address, int tabs, bool visible = true);
+    // The same, giving the frame window (null on failure).
+    HWND OpenFrame(const std::wstring& address, int tabs, bool visible);
+    // The front tab's window of `frame`, waiting (and answering messages) up
+    // to `timeoutMs` while the tab is still being made; null when the frame
+    // is gone or the tab did not come.
+    HWND WaitForFrontTab(HWND frame, DWORD timeoutMs);
     // Runs the main thread's message loop until the last window closes.
     int Run();
     HWND MessageWindow() const noexcept { return messageWindow_; }
+    size_t FrameCount() const noexcept { return frames_.size(); }
 
     struct Tab;
     struct Frame;

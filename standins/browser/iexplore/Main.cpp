@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "BrowserApp.h"
+#include "BrowserApplication.h"
+#include "ComModule.h"
+#include "ComPtr.h"
 #include "RequestChannel.h"
 
 namespace {
@@ -26,7 +29,18 @@ constexpr const char* kUsage =
     "  --channel NAME   serve requests on \\\\.\\pipe\\NAME (default VarnelBrowser.<process id>)\n"
     "  --no-bands       load no bands\n"
     "  --hidden         start with the window hidden\n"
-    "  --help           this text\n";
+    "  --help           this text\n"
+    "\n"
+    "Started by COM with -Embedding, it serves the browser application object\n"
+    "{0002DF01-0000-0000-C000-000000000046}: each instance a new window, hidden until\n"
+    "made visible, with ShowBrowserBar, Navigate2 and Quit.\n";
+
+const vnl::ClassEntry kClasses[] = {
+    {&vnl::browser::kClsidInternetExplorer, &vnl::browser::CBrowserApplication::Create, 0},
+};
+
+// In -Embedding mode: ends the program when no window was asked for in time.
+VOID CALLBACK NoClientTimer(HWND, UINT, UINT_PTR, DWORD) noexcept {}
 
 std::wstring ExeFolder() {
     wchar_t path[MAX_PATH] = {};
@@ -56,6 +70,7 @@ int main() {
     std::wstring channel = vnl::browser::RequestChannel::DefaultName();
     int tabs = 1;
     bool visible = true;
+    bool embedding = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& a = args[i];
         auto next = [&]() -> const std::wstring* { return i + 1 < args.size() ? &args[++i] : nullptr; };
@@ -74,6 +89,9 @@ int main() {
             const std::wstring* v = next();
             if (!v || v->empty()) { std::fputs("iexplore: --channel needs a name\n", stderr); return 2; }
             channel = *v;
+        } else if (a == L"-Embedding" || a == L"/Embedding" || a == L"-embedding" || a == L"/embedding" ||
+                   a == L"-Automation" || a == L"/Automation") {
+            embedding = true;
         } else if (a == L"--no-bands") {
             options.loadBands = false;
         } else if (a == L"--hidden") {
@@ -91,7 +109,37 @@ int main() {
     {
         vnl::browser::BrowserApp app(options);
         vnl::browser::RequestChannel requests(channel, app.MessageWindow());
-        if (app.OpenWindow(address, tabs, visible) < 0) {
+        if (embedding) {
+            // The browser application's class object; the windows come with its instances.
+            vnl::InitComModule(::GetModuleHandleW(nullptr), kClasses);
+            vnl::browser::CBrowserApplication::SetApp(&app);
+            vnl::ComPtr<IUnknown> factory;
+            DWORD cookie = 0;
+            HRESULT hr = vnl::GetModuleClassObject(vnl::browser::kClsidInternetExplorer, IID_IUnknown, factory.put_void());
+            if (SUCCEEDED(hr))
+                hr = ::CoRegisterClassObject(vnl::browser::kClsidInternetExplorer, factory.get(), CLSCTX_LOCAL_SERVER,
+                                             REGCLS_MULTIPLEUSE, &cookie);
+            if (FAILED(hr)) {
+                std::fprintf(stderr, "iexplore: the class object cannot be registered (0x%08lX)\n",
+                             static_cast<unsigned long>(hr));
+                result = 1;
+            } else {
+                // Ends when the last window closes, or after a minute when no client asked for one.
+                const UINT_PTR timer = ::SetTimer(nullptr, 0, 60000, NoClientTimer);
+                MSG message;
+                while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+                    if (message.message == WM_TIMER && message.wParam == timer) {
+                        ::KillTimer(nullptr, timer);
+                        if (app.FrameCount() == 0) break;
+                        continue;
+                    }
+                    ::TranslateMessage(&message);
+                    ::DispatchMessageW(&message);
+                }
+                ::CoRevokeClassObject(cookie);
+            }
+            vnl::browser::CBrowserApplication::SetApp(nullptr);
+        } else if (app.OpenWindow(address, tabs, visible) < 0) {
             std::fputs("iexplore: the browser window cannot be made\n", stderr);
             result = 1;
         } else {

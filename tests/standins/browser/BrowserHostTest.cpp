@@ -15,6 +15,7 @@
 #include "DriverControl.h"
 #include "Process.h"
 #include "Registry.h"
+#include "Windows.h"
 #include "SinkConnection.h"
 #include "EventIds.h"
 #include "WebBrowser.h"
@@ -544,4 +545,71 @@ TEST_F(BrowserProgram, BlankTargetOpensANewFrameWindow) {
     EXPECT_EQ(browser.Request({"@0", "address"}).text, "http://shop.test/index.html");
     EXPECT_TRUE(browser.Quit());
     EXPECT_GE(Find(ReadLog(log_), "Navigate2 _blank 0"), 0);
+}
+
+namespace {
+
+bool WaitForLogLine(const std::string& path, const std::string& line, DWORD timeoutMs = 15000) {
+    const DWORD start = ::GetTickCount();
+    do {
+        if (Find(ReadLog(path), line) >= 0) return true;
+        ::Sleep(50);
+    } while (::GetTickCount() - start < timeoutMs);
+    return false;
+}
+
+}  // namespace
+
+// The bench registers iexplore.exe as the browser application's local server.
+TEST_F(BrowserProgram, LocalServerShowsTheNamedBand) {
+    const std::string band = "{6E1D7A52-3C8B-4F0A-9D61-2B7E5C0A4F11}";
+    bench::DeleteValue(HKEY_LOCAL_MACHINE, bench::kToolbarKey, band);  // only ShowBrowserBar loads it now
+    ::SetEnvironmentVariableA("VNL_TEST_BAND_LOG", log_.c_str());      // the server inherits it
+    ASSERT_HRESULT_SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    {
+        const CLSID internetExplorer = {0x0002DF01, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+        vnl::ComPtr<IWebBrowser2> browser;
+        ASSERT_HRESULT_SUCCEEDED(::CoCreateInstance(internetExplorer, nullptr, CLSCTX_LOCAL_SERVER, IID_IWebBrowser2,
+                                                    browser.put_void()));
+        EXPECT_HRESULT_SUCCEEDED(browser->put_Visible(VARIANT_TRUE));
+        SHANDLE_PTR handle = 0;
+        ASSERT_HRESULT_SUCCEEDED(browser->get_HWND(&handle));
+        const HWND frame = reinterpret_cast<HWND>(handle);
+        char className[64] = {};
+        ::GetClassNameA(frame, className, sizeof className);
+        EXPECT_STREQ(className, "IEFrame");
+        EXPECT_TRUE(::IsWindowVisible(frame));
+
+        VARIANT clsid, show, size;
+        ::VariantInit(&clsid);
+        ::VariantInit(&show);
+        ::VariantInit(&size);
+        clsid.vt = VT_BSTR;
+        clsid.bstrVal = ::SysAllocString(std::wstring(band.begin(), band.end()).c_str());
+        show.vt = VT_BOOL;
+        show.boolVal = VARIANT_TRUE;
+        EXPECT_HRESULT_SUCCEEDED(browser->ShowBrowserBar(&clsid, &show, &size));
+        ::VariantClear(&clsid);
+        EXPECT_TRUE(WaitForLogLine(log_, "ShowDW 1"));
+        EXPECT_GE(Find(ReadLog(log_), "SetSite window=ReBarWindow32 browser=yes inputsite=yes"), 0);
+
+        VARIANT url;
+        ::VariantInit(&url);
+        url.vt = VT_BSTR;
+        url.bstrVal = ::SysAllocString(L"http://bank.example/index.html");
+        VARIANT empty[4];
+        for (auto& e : empty) ::VariantInit(&e);  // across processes every argument is given
+        EXPECT_HRESULT_SUCCEEDED(browser->Navigate2(&url, &empty[0], &empty[1], &empty[2], &empty[3]));
+        ::VariantClear(&url);
+        BSTR location = nullptr;
+        EXPECT_HRESULT_SUCCEEDED(browser->get_LocationURL(&location));
+        EXPECT_STREQ(location, L"http://bank.example/index.html");
+        ::SysFreeString(location);
+
+        EXPECT_HRESULT_SUCCEEDED(browser->Quit());
+        EXPECT_TRUE(WaitForLogLine(log_, "destroyed"));
+        EXPECT_TRUE(bench::WaitForWindowGone(frame));
+    }
+    ::SetEnvironmentVariableA("VNL_TEST_BAND_LOG", nullptr);
+    ::CoUninitialize();
 }
