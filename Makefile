@@ -29,11 +29,11 @@ test: build
 demo: build
 	@cmake --build $(BUILD) --target demo
 
-screenshots: build
-	@bash tools/screenshots.sh $(BUILD)
-
 bench: build
 	@cmake --build $(BUILD) --target bench
+
+screenshots: build
+	@cmake --build $(BUILD) --target screenshots
 
 clean:
 	@if [ -x $(BUILD)/wine-run ]; then $(BUILD)/prefix.sh cleanup || true; fi

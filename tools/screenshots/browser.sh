@@ -5,7 +5,7 @@
 # frames). Writes docs/screenshots/browser.png. Usage: screenshots.sh BUILD_DIR
 set -euo pipefail
 BUILD="$(cd "$1" && pwd)"
-SOURCE="$(cd "$(dirname "$0")/.." && pwd)"
+SOURCE="$(cd "$(dirname "$0")/../.." && pwd)"
 OUT="$SOURCE/docs/screenshots"
 SHOTS="$BUILD/shots-prefix"
 DISPLAY_NUMBER=${VNL_SHOTS_DISPLAY:-77}
