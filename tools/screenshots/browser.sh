@@ -7,8 +7,7 @@ set -euo pipefail
 BUILD="$(cd "$1" && pwd)"
 SOURCE="$(cd "$(dirname "$0")/../.." && pwd)"
 OUT="$SOURCE/docs/screenshots"
-SHOTS="$BUILD/shots-prefix"
-DISPLAY_NUMBER=${VNL_SHOTS_DISPLAY:-77}
+SHOTS="$BUILD/browser-shots-prefix"
 mkdir -p "$OUT"
 
 "$BUILD/prefix.sh" ensure
@@ -21,6 +20,11 @@ eval "$(grep -E '^export WINE(ARCH|LOADER|SERVER)=' "$BUILD/wine-run")"
 WINE="${WINELOADER:-wine}"
 SERVER="${WINESERVER:-wineserver}"
 
+# A free display number for the virtual screen.
+DISPLAY_NUMBER=77
+while [ -e "/tmp/.X11-unix/X$DISPLAY_NUMBER" ] || [ -e "/tmp/.X$DISPLAY_NUMBER-lock" ]; do
+  DISPLAY_NUMBER=$((DISPLAY_NUMBER + 1))
+done
 Xvfb ":$DISPLAY_NUMBER" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 XVFB=$!
 cleanup() {
