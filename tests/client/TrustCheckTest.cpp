@@ -113,6 +113,16 @@ TEST_F(TrustCheck, TrustedOrUnusedEntriesGiveZeroAndClearTheList) {
     EXPECT_FALSE(bench::KeyExists(HKEY_CURRENT_USER, kDriversKey)) << "the list of untrusted drivers stayed";
 }
 
+// The bench machine's own keyboard stack: the class driver and the product's
+// driver, both signed under a root the machine trusts.
+TEST_F(TrustCheck, TheMachinesOwnSignedStackIsTrusted) {
+    ASSERT_TRUE(control_.UseDefaultFilters());
+    std::vector<std::string> events;
+    int warnings = 0;
+    EXPECT_EQ(OpenWithCheck(events, warnings), 0);
+    EXPECT_TRUE(events.empty()) << events.front();
+}
+
 TEST_F(TrustCheck, EachUntrustedDriverIsReportedRecordedAndWarnedAbout) {
     ASSERT_TRUE(control_.SetFilters({Entry(L"\\Driver\\kbdplain"), Entry(L"\\Driver\\kbdsigned"),
                                      Entry(L"\\Driver\\kbdaltered"), Entry(L"kbdnobackslash")}));

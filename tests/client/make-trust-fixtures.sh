@@ -20,7 +20,9 @@ if [ ! -f stranger-cert.pem ]; then
     -keyout stranger-key.pem -out stranger-cert.pem >/dev/null 2>&1
 fi
 openssl x509 -in signing-cert.pem -outform der -out signing-cert.der
-cp "$image" kbdplain.sys
+# The driver image comes signed by the bench: the plain copy drops that.
+rm -f kbdplain.sys
+osslsigncode remove-signature -in "$image" -out kbdplain.sys >/dev/null 2>&1 || cp "$image" kbdplain.sys
 rm -f kbdsigned.sys
 osslsigncode sign -certs signing-cert.pem -key signing-key.pem -h sha1 -in kbdplain.sys -out kbdsigned.sys >/dev/null
 rm -f kbdstranger.sys
