@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: all deps configure build test demo bench clean
+.PHONY: all deps configure build test demo bench screenshots clean
 
 all: build
 
@@ -31,6 +31,10 @@ demo: build
 
 bench: build
 	@cmake --build $(BUILD) --target bench
+
+# Pictures of the toolbar's states under Xvfb (docs/screenshots/); needs no display.
+screenshots: build
+	@cmake --build $(BUILD) --target screenshots
 
 clean:
 	@if [ -x $(BUILD)/wine-run ]; then $(BUILD)/prefix.sh cleanup || true; fi

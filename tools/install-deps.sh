@@ -11,6 +11,8 @@ have i686-w64-mingw32-g++-posix     || need+=(g++-mingw-w64-i686)
 have i686-w64-mingw32-windmc        || need+=(mingw-w64-tools)
 have osslsigncode                   || need+=(osslsigncode)
 have xvfb-run                       || need+=(xvfb)
+have xwd                            || need+=(x11-apps)
+have pnmtopng                       || need+=(netpbm)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 if ! have wine || ! dpkg -s wine32:i386 >/dev/null 2>&1; then
   need+=(wine wine32:i386)
