@@ -75,7 +75,10 @@ void ReloadBandSettings(bool force) noexcept {
         ::VNLSDKGetCryptoColor(&settings.highlightEnabled, &color);
         ::VNLSDKGetUnhideFrame(&settings.unhideFrame);
         ::VNLSDKGetRedFrameBorder(&settings.redFrameBorder);
-        if (color != kUnwritten) settings.highlightColor = FormatHighlightColor(color);
+        if (color != kUnwritten) {
+            std::string formatted = FormatHighlightColor(color);
+            settings.highlightColor.swap(formatted);
+        }
         StoreBandSettings(settings);
     } catch (...) {
     }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <utility>
 
 #include "ActivationContext.h"
 #include "BandResources.h"
@@ -218,7 +219,15 @@ STDMETHODIMP CToolBandObj::SetSite(IUnknown* site) noexcept {
         if (!CreateBandWindows()) return E_FAIL;
         if (!DriverUsable(BandDriverStatus())) return S_OK;
 
-        if (FAILED(site->QueryInterface(IID_IInputObjectSite, inputSite_.put_void()))) return E_FAIL;
+        if (FAILED(site->QueryInterface(IID_IInputObjectSite, inputSite_.put_void()))) {
+            // The host gives up on a band whose SetSite fails and never closes
+            // it: it must not stay listed, counted or held by the registry.
+            if (std::exchange(registered_, false)) {
+                UnregisterBand(this);
+                ReleaseWindowCount(topLevel_);
+            }
+            return E_FAIL;
+        }
 
         browserPoints_.reset();
         if (FAILED(browser_.query_to(browserPoints_))) return S_OK;
