@@ -32,7 +32,6 @@ demo: build
 bench: build
 	@cmake --build $(BUILD) --target bench
 
-# Pictures of the toolbar's states under Xvfb (docs/screenshots/); needs no display.
 screenshots: build
 	@cmake --build $(BUILD) --target screenshots
 

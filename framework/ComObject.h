@@ -21,7 +21,9 @@
 //   RETURN_IF_FAILED(vnl::ComObject<CWidget>::CreateInstance(widget.put()));
 //   // or, as a class-table creator: vnl::ComObject<CWidget>::CreateInstance(iid, out)
 //
-// The class itself stays abstract: ComObject<T> supplies the IUnknown methods
+// Every concrete class declares its own map (a class derived from one with a
+// map declares a new one), since the offsets are those of the class named in
+// VNL_BEGIN_INTERFACE_MAP. The class itself stays abstract: ComObject<T> supplies the IUnknown methods
 // for every interface the class derives from, so the class never writes
 // QueryInterface, AddRef or Release. Inside the class, `this` reaches them
 // through any of its interfaces (static_cast<IWidget*>(this)->AddRef()).
@@ -53,6 +55,7 @@
 
 #include <cstddef>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 namespace vnl {
@@ -122,6 +125,9 @@ private:
 // factory COM caches must not keep the module loaded; LockServer does that).
 template <typename T, bool Locks = true>
 class ComObject final : public T {
+    static_assert(std::is_same_v<typename T::InterfaceMapClass, T>,
+                  "the class declares its own interface map (VNL_BEGIN_INTERFACE_MAP)");
+
 public:
     template <typename... Args>
     explicit ComObject(Args&&... args) : T(std::forward<Args>(args)...) {

@@ -8,9 +8,6 @@
 namespace vnl {
 namespace {
 
-constexpr COLORREF kLinkColor = RGB(0, 0, 255);
-constexpr COLORREF kVisitedColor = RGB(128, 0, 128);
-
 std::wstring WindowTextOf(HWND hwnd) {
     int length = ::GetWindowTextLengthW(hwnd);
     if (length <= 0) return {};
@@ -59,7 +56,7 @@ bool HyperLink::Navigate() noexcept {
 LRESULT HyperLink::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_PAINT: return OnPaint();
-    case WM_PRINTCLIENT: return DefaultProc(message, wParam, lParam);
+    case WM_PRINTCLIENT: return OnPrintClient(reinterpret_cast<HDC>(wParam));
     case WM_ERASEBKGND: return 1;  // OnPaint fills the background
     case WM_SETCURSOR: return OnSetCursor();
     case WM_LBUTTONDOWN: return OnLButtonDown();
@@ -81,6 +78,17 @@ LRESULT HyperLink::OnPaint() {
     PAINTSTRUCT paint;
     HDC dc = ::BeginPaint(hwnd_, &paint);
     if (!dc) return 0;
+    Paint(dc);
+    ::EndPaint(hwnd_, &paint);
+    return 0;
+}
+
+LRESULT HyperLink::OnPrintClient(HDC dc) {
+    if (dc) Paint(dc);
+    return 0;
+}
+
+void HyperLink::Paint(HDC dc) {
     RECT client;
     ::GetClientRect(hwnd_, &client);
     // The background the dialog gives its static controls.
@@ -100,8 +108,6 @@ LRESULT HyperLink::OnPaint() {
                 DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
     if (::GetFocus() == hwnd_) ::DrawFocusRect(dc, &textRect);
     if (oldFont) ::SelectObject(dc, oldFont);
-    ::EndPaint(hwnd_, &paint);
-    return 0;
 }
 
 LRESULT HyperLink::OnSetCursor() {
@@ -138,7 +144,8 @@ LRESULT HyperLink::OnKeyDown(WPARAM key, LPARAM lParam) {
 
 LRESULT HyperLink::OnGetDlgCode(LPARAM lParam) {
     // Enter must reach the link rather than press the dialog's default button.
-    LRESULT code = DLGC_STATIC | DLGC_WANTCHARS;
+    // Not DLGC_STATIC: the link takes the focus like a button does.
+    LRESULT code = DLGC_WANTCHARS;
     auto* message = reinterpret_cast<const MSG*>(lParam);
     if (message && message->message == WM_KEYDOWN && message->wParam == VK_RETURN) code |= DLGC_WANTALLKEYS;
     return code;

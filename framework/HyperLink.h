@@ -38,6 +38,10 @@ public:
     // shell reported success.
     bool Navigate() noexcept;
 
+    // The link's colours: before and after it was followed.
+    static constexpr COLORREF kLinkColor = RGB(0, 0, 255);
+    static constexpr COLORREF kVisitedColor = RGB(128, 0, 128);
+
     // True once the link was followed (it is then drawn in the visited colour).
     bool Visited() const noexcept { return visited_; }
 
@@ -48,6 +52,8 @@ public:
 
 private:
     LRESULT OnPaint();
+    LRESULT OnPrintClient(HDC dc);
+    void Paint(HDC dc);
     LRESULT OnSetCursor();
     LRESULT OnLButtonDown();
     LRESULT OnLButtonUp(LPARAM lParam);

@@ -31,6 +31,11 @@
 // class that handles WM_DESTROY destroys its window (DestroyWindow) first. A window made by someone else can be taken over with
 // SubclassWindow (the hyperlink takes a dialog's static control this way).
 //
+// A superclass takes the system class's attributes when it is first
+// registered: the common controls must be initialised by then
+// (InitCommonControlsEx), and the activation context active at that moment
+// decides which version of the control the superclass extends.
+//
 // Window classes registered here belong to the module that links the framework
 // (ModuleInstance()). A DLL calls UnregisterModuleWindowClasses when it is
 // unloaded, so that no class outlives the code of its procedure.

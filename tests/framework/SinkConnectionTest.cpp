@@ -1,10 +1,12 @@
 // SinkConnection against a mock connection point that records what it is
-// asked, and the object base's construction contract.
+// asked, the connection-point container, and the object base's construction
+// contract.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "ComModule.h"
 #include "ComObject.h"
 #include "ComPtr.h"
+#include "ConnectionPointContainer.h"
 #include "SinkConnection.h"
 
 namespace {
@@ -55,7 +58,8 @@ public:
     STDMETHODIMP EnumConnections(IEnumConnections**) noexcept override { return E_NOTIMPL; }
 };
 
-class MockSource : public vnl::ComObjectRoot, public IConnectionPointContainer {
+// A source with the framework's container over one point.
+class MockSource : public vnl::ComObjectRoot, public vnl::ConnectionPointContainerImpl {
 public:
     VNL_BEGIN_INTERFACE_MAP(MockSource)
         VNL_INTERFACE_ENTRY(IConnectionPointContainer)
@@ -63,12 +67,22 @@ public:
 
     ComPtr<ComObject<MockPoint>> point;
 
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints**) noexcept override { return E_NOTIMPL; }
-    STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) noexcept override {
-        *out = nullptr;
-        if (!::IsEqualIID(iid, kEventsIid)) return CONNECT_E_NOCONNECTION;
-        return point->QueryInterface(IID_IConnectionPoint, reinterpret_cast<void**>(out));
+protected:
+    std::span<IConnectionPoint* const> ConnectionPoints() noexcept override {
+        points_[0] = point.get();
+        return points_;
     }
+
+private:
+    IConnectionPoint* points_[1] = {};
+};
+
+// A container with no points: what the band offers.
+class EmptySource : public vnl::ComObjectRoot, public vnl::ConnectionPointContainerImpl {
+public:
+    VNL_BEGIN_INTERFACE_MAP(EmptySource)
+        VNL_INTERFACE_ENTRY(IConnectionPointContainer)
+    VNL_END_INTERFACE_MAP()
 };
 
 // The sink: any object will do.
@@ -163,6 +177,44 @@ TEST(SinkConnection, FailedAdviseLeavesItEmpty) {
     EXPECT_EQ(connection.Advise(static_cast<IDispatch*>(f.sink.get()), kEventsIid, static_cast<IDispatch*>(f.sink.get())),
               E_NOINTERFACE);
     EXPECT_EQ(f.Point().calls, (std::vector<std::string>{"Advise"})) << "nothing to unadvise";
+}
+
+TEST(ConnectionPointContainer, FindsAndEnumeratesItsPointsAndTheEmptyOneHasNone) {
+    Fixture f;
+    IConnectionPointContainer* container = f.source.get();
+    IConnectionPoint* found = reinterpret_cast<IConnectionPoint*>(0x1234);
+    EXPECT_EQ(container->FindConnectionPoint(IID_IPropertyNotifySink, &found), CONNECT_E_NOCONNECTION);
+    EXPECT_EQ(found, nullptr);
+    EXPECT_EQ(container->FindConnectionPoint(kEventsIid, nullptr), E_POINTER);
+    ASSERT_EQ(container->FindConnectionPoint(kEventsIid, &found), S_OK);
+    EXPECT_EQ(static_cast<void*>(found), static_cast<IConnectionPoint*>(f.source->point.get()));
+    found->Release();
+
+    ComPtr<IEnumConnectionPoints> points;
+    ASSERT_EQ(container->EnumConnectionPoints(points.put()), S_OK);
+    IConnectionPoint* next[2] = {};
+    ULONG fetched = 9;
+    EXPECT_EQ(points->Next(2, next, &fetched), S_FALSE);
+    EXPECT_EQ(fetched, 1u);
+    EXPECT_EQ(static_cast<void*>(next[0]), static_cast<IConnectionPoint*>(f.source->point.get()));
+    next[0]->Release();
+    ComPtr<IEnumConnectionPoints> clone;
+    ASSERT_EQ(points->Clone(clone.put()), S_OK);
+    EXPECT_EQ(clone->Next(1, next, nullptr), S_FALSE) << "the clone goes on where the original stood";
+    EXPECT_EQ(points->Reset(), S_OK);
+    EXPECT_EQ(points->Skip(1), S_OK);
+    EXPECT_EQ(points->Skip(1), S_FALSE);
+
+    ComPtr<ComObject<EmptySource>> empty;
+    ASSERT_EQ(ComObject<EmptySource>::CreateInstance(empty.put()), S_OK);
+    found = reinterpret_cast<IConnectionPoint*>(0x1234);
+    EXPECT_EQ(empty->FindConnectionPoint(kEventsIid, &found), CONNECT_E_NOCONNECTION);
+    EXPECT_EQ(found, nullptr);
+    ComPtr<IEnumConnectionPoints> none;
+    ASSERT_EQ(empty->EnumConnectionPoints(none.put()), S_OK);
+    fetched = 9;
+    EXPECT_EQ(none->Next(1, next, &fetched), S_FALSE);
+    EXPECT_EQ(fetched, 0u);
 }
 
 class Failing : public vnl::ComObjectRoot, public IPersist {

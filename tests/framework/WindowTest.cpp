@@ -11,7 +11,9 @@
 
 #include "ActivationContext.h"
 #include "BenchPaths.h"
+#include "ColorDialog.h"
 #include "DialogImpl.h"
+#include "HyperLink.h"
 #include "FrameworkTestResources.h"
 #include "Process.h"
 #include "Reflection.h"
@@ -23,6 +25,7 @@
 namespace {
 
 constexpr int kButtonId = 100;
+constexpr int kDropDownId = 101;
 
 // A top-level window of a class of its own, to hold the controls.
 class TestFrame : public vnl::WindowImpl<TestFrame> {
@@ -77,6 +80,7 @@ public:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         switch (message) {
         case vnl::kReflectedCommand: return OnReflectedCommand(wParam, lParam);
+        case vnl::kReflectedNotify: return OnReflectedNotify(lParam);
         case WM_COMMAND: return OnCommand(wParam);
         default: return DefaultProc(message, wParam, lParam);
         }
@@ -84,8 +88,15 @@ public:
     std::vector<int> reflectedIds;
     HWND reflectedFrom = nullptr;
     int plainCommands = 0;
+    std::vector<int> dropDowns;
 
 private:
+    LRESULT OnReflectedNotify(LPARAM lParam) {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->code != TBN_DROPDOWN) return DefaultProc(vnl::kReflectedNotify, 0, lParam);
+        dropDowns.push_back(reinterpret_cast<const NMTOOLBARW*>(lParam)->iItem);
+        return TBDDRET_DEFAULT;
+    }
     LRESULT OnReflectedCommand(WPARAM wParam, LPARAM lParam) {
         reflectedIds.push_back(LOWORD(wParam));
         reflectedFrom = reinterpret_cast<HWND>(lParam);
@@ -124,14 +135,19 @@ TEST(WindowFramework, SuperclassedToolbarHandlesItsClickReflectedByItsParent) {
     // The system toolbar's procedure does all the class itself does not handle.
     HWND tb = toolbar.Handle();
     ::SendMessageW(tb, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    TBBUTTON button{};
-    button.iBitmap = I_IMAGENONE;
-    button.idCommand = kButtonId;
-    button.fsState = TBSTATE_ENABLED;
-    button.fsStyle = BTNS_BUTTON | BTNS_SHOWTEXT | BTNS_AUTOSIZE;
-    button.iString = reinterpret_cast<INT_PTR>(L"Press");
-    ASSERT_TRUE(::SendMessageW(tb, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button)));
-    EXPECT_EQ(::SendMessageW(tb, TB_BUTTONCOUNT, 0, 0), 1);
+    ::SendMessageW(tb, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
+    TBBUTTON buttons[2] = {};
+    buttons[0].iBitmap = I_IMAGENONE;
+    buttons[0].idCommand = kButtonId;
+    buttons[0].fsState = TBSTATE_ENABLED;
+    buttons[0].fsStyle = BTNS_BUTTON | BTNS_SHOWTEXT | BTNS_AUTOSIZE;
+    buttons[0].iString = reinterpret_cast<INT_PTR>(L"Press");
+    buttons[1] = buttons[0];
+    buttons[1].idCommand = kDropDownId;
+    buttons[1].fsStyle = BTNS_WHOLEDROPDOWN | BTNS_SHOWTEXT | BTNS_AUTOSIZE;
+    buttons[1].iString = reinterpret_cast<INT_PTR>(L"More");
+    ASSERT_TRUE(::SendMessageW(tb, TB_ADDBUTTONSW, 2, reinterpret_cast<LPARAM>(buttons)));
+    EXPECT_EQ(::SendMessageW(tb, TB_BUTTONCOUNT, 0, 0), 2);
 
     // A real click on the button: the toolbar tells its parent, the parent
     // reflects, and the toolbar's own map gets the command.
@@ -146,6 +162,15 @@ TEST(WindowFramework, SuperclassedToolbarHandlesItsClickReflectedByItsParent) {
     EXPECT_EQ(toolbar.plainCommands, 0);
     EXPECT_EQ(reflector.unreflected, 0);
     EXPECT_EQ(frame.commands, 0) << "the notification goes to the control, not up the chain";
+
+    // The drop-down button notifies (WM_NOTIFY, TBN_DROPDOWN): reflected too.
+    ASSERT_TRUE(::SendMessageW(tb, TB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item)));
+    at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+    ::SendMessageW(tb, WM_MOUSEMOVE, 0, at);
+    ::SendMessageW(tb, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::SendMessageW(tb, WM_LBUTTONUP, 0, at);
+    EXPECT_EQ(toolbar.dropDowns, std::vector<int>{kDropDownId});
+    EXPECT_EQ(toolbar.reflectedIds, std::vector<int>{kButtonId}) << "a drop-down is no command";
 
     // A command from no control (a menu) is not reflected.
     ::SendMessageW(reflector.Handle(), WM_COMMAND, MAKEWPARAM(32785, 0), 0);
@@ -277,6 +302,112 @@ TEST(WindowFramework, HyperLinkOpensItsTargetOnClickEnterAndSpace) {
         started += 3;
         EXPECT_EQ(viewers.WaitFor(started).size(), started) << "the target really was started";
     }
+}
+
+// The longest run of `color` pixels in one row of `bitmap` (32 bits, top-down).
+int LongestRun(const std::vector<DWORD>& pixels, int width, int height, COLORREF color) {
+    const DWORD wanted = (GetRValue(color) << 16) | (GetGValue(color) << 8) | GetBValue(color);
+    int longest = 0;
+    for (int y = 0; y < height; ++y) {
+        int run = 0;
+        for (int x = 0; x < width; ++x) {
+            run = ((pixels[y * width + x] & 0xFFFFFF) == wanted) ? run + 1 : 0;
+            if (run > longest) longest = run;
+        }
+    }
+    return longest;
+}
+
+TEST(WindowFramework, HyperLinkTakesOverAStaticAndDrawsAnUnderlinedLink) {
+    TestFrame frame;
+    ASSERT_TRUE(frame.Create(nullptr, RECT{0, 0, 300, 100}, L"Framework link drawing", WS_OVERLAPPEDWINDOW | WS_VISIBLE));
+    HWND control = ::CreateWindowW(L"Static", L"Varnel help", WS_CHILD | WS_VISIBLE | SS_LEFT, 5, 5, 200, 20,
+                                   frame.Handle(), reinterpret_cast<HMENU>(IDC_TEST_LINK), nullptr, nullptr);
+    ASSERT_TRUE(control);
+    vnl::HyperLink link;
+    ASSERT_TRUE(link.SubclassWindow(control));
+    EXPECT_FALSE(vnl::HyperLink().SubclassWindow(control)) << "a window is taken over once";
+    EXPECT_EQ(link.LinkText(), L"Varnel help");
+    EXPECT_EQ(link.Target(), L"Varnel help") << "without a target of its own, the text";
+    link.SetTarget(L"C:\\Docs\\faq.html");
+    EXPECT_EQ(link.Target(), L"C:\\Docs\\faq.html");
+    const LONG_PTR style = ::GetWindowLongPtrW(control, GWL_STYLE);
+    EXPECT_TRUE(style & SS_NOTIFY) << "it receives the mouse";
+    EXPECT_TRUE(style & WS_TABSTOP) << "and the focus from the keyboard";
+    EXPECT_TRUE(link.ToolTip());
+    // Enter reaches the link rather than the dialog's default button.
+    MSG enter{control, WM_KEYDOWN, VK_RETURN, 0, 0, {0, 0}};
+    EXPECT_TRUE(::SendMessageW(control, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&enter)) & DLGC_WANTALLKEYS);
+
+    // Drawn in the link colour with an underline: one long unbroken row of it.
+    const int width = 200, height = 20;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_TRUE(bitmap && bits);
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    ::SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    ::GdiFlush();
+    std::vector<DWORD> pixels(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + width * height);
+    ::SelectObject(dc, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(dc);
+    EXPECT_GE(LongestRun(pixels, width, height, vnl::HyperLink::kLinkColor), 30);
+
+    // Destroyed with its window: the object lets go, the tooltip goes too.
+    HWND tip = link.ToolTip();
+    frame.DestroyWindow();
+    EXPECT_EQ(link.Handle(), nullptr);
+    EXPECT_FALSE(::IsWindow(tip));
+}
+
+TEST(WindowFramework, ColorChooserSharesTheProcessWideCustomColors) {
+    COLORREF* custom = vnl::CustomColors();
+    ASSERT_EQ(custom, vnl::CustomColors());
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(custom[i], RGB(255, 255, 255)) << i;
+
+    // Add the initial colour to the custom colours, then confirm.
+    constexpr int kAddToCustomColors = 712;
+    const COLORREF initial = RGB(0x12, 0x34, 0x56);
+    bench::WindowWatcher confirm("Color", "#32770", 10000, [](HWND dialog) {
+        ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(kAddToCustomColors, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(dialog, kAddToCustomColors)));
+        bench::PressButton(dialog, IDOK);
+    });
+    vnl::ColorDialog chooser(initial);
+    EXPECT_EQ(chooser.DoModal(), IDOK);
+    ASSERT_TRUE(confirm.Wait());
+    EXPECT_EQ(chooser.Color(), initial);
+    EXPECT_EQ(custom[0], initial) << "the chooser changed the process-wide table";
+    EXPECT_EQ(custom[1], RGB(255, 255, 255));
+
+    // Cancelled: the colour stays the initial one; the table keeps what it had.
+    bench::WindowWatcher cancel("Color", "#32770", 10000, [](HWND dialog) { bench::PressButton(dialog, IDCANCEL); });
+    vnl::ColorDialog second(RGB(1, 2, 3));
+    EXPECT_EQ(second.DoModal(), IDCANCEL);
+    ASSERT_TRUE(cancel.Wait());
+    EXPECT_EQ(second.Color(), RGB(1, 2, 3));
+    EXPECT_EQ(custom[0], initial);
+}
+
+TEST(ComTrace, AQueryInterfaceMissIsTracedOnlyWhenSwitchedOn) {
+    const std::string probe = bench::Quoted(bench::TestsDir() + "\\framework_probe.exe") + " --query-miss";
+    const std::string line = "ProbeObject::QueryInterface: no {00000114-0000-0000-C000-000000000046}";
+    bench::RunOptions on;
+    on.env["WINEDEBUG"] = "+debugstr";
+    on.env["VNL_COM_TRACE"] = "1";
+    bench::RunResult traced = bench::RunProgram(probe, on);
+    EXPECT_EQ(traced.exitCode, 0u);
+    EXPECT_NE(traced.err.find(line), std::string::npos) << traced.err;
+
+    bench::RunOptions off;
+    off.env["WINEDEBUG"] = "+debugstr";
+    off.env["VNL_COM_TRACE"] = "0";
+    bench::RunResult quiet = bench::RunProgram(probe, off);
+    EXPECT_EQ(quiet.exitCode, 0u);
+    EXPECT_EQ(quiet.err.find("QueryInterface"), std::string::npos) << quiet.err;
 }
 
 // The module whose code handles the windows of a system class created now:

@@ -1,16 +1,22 @@
-// Shows a dialog with a hyperlink, for the tests that watch, from outside,
-// what the link does (the shell executions appear in this process's Wine trace).
+// What the framework tests watch from outside, in this process's Wine trace.
 //   framework_probe.exe [--target TARGET] [--text TEXT]
-// --text replaces the template control's text before the link takes it over;
-// --target sets the link's target. At the end prints the link text, the
-// target and the tooltip's text, one "name=value" line each, and exits with
-// the dialog's result.
+//     Shows a dialog with a hyperlink (its shell executions appear in the
+//     trace). --text replaces the template control's text before the link
+//     takes it over; --target sets the link's target. At the end prints the
+//     link text, the target and the tooltip's text, one "name=value" line
+//     each, and exits with the dialog's result.
+//   framework_probe.exe --query-miss
+//     Asks an object for an interface it does not have (IOleWindow); the COM
+//     trace, when switched on, reports the miss. Exits with 0 when the object
+//     refused it.
 #include <windows.h>
 #include <commctrl.h>
+#include <oleidl.h>
 
 #include <cstdio>
 #include <string>
 
+#include "ComObject.h"
 #include "DialogImpl.h"
 #include "FrameworkTestResources.h"
 #include "HyperLink.h"
@@ -62,11 +68,29 @@ private:
     }
 };
 
+class ProbeObject : public vnl::ComObjectRoot, public IPersist {
+public:
+    VNL_BEGIN_INTERFACE_MAP(ProbeObject)
+        VNL_INTERFACE_ENTRY(IPersist)
+    VNL_END_INTERFACE_MAP()
+    STDMETHODIMP GetClassID(CLSID*) noexcept override { return E_NOTIMPL; }
+};
+
+int QueryMiss() {
+    vnl::ComObject<ProbeObject>* object = nullptr;
+    if (FAILED(vnl::ComObject<ProbeObject>::CreateInstance(&object))) return 2;
+    void* out = nullptr;
+    HRESULT hr = object->QueryInterface(IID_IOleWindow, &out);
+    object->Release();
+    return (hr == E_NOINTERFACE && !out) ? 0 : 1;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     int argc = 0;
     wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    if (argc == 2 && std::wstring(argv[1]) == L"--query-miss") return QueryMiss();
     for (int i = 1; i + 1 < argc; i += 2) {
         std::wstring name = argv[i];
         if (name == L"--target") g_target = argv[i + 1];

@@ -2,14 +2,12 @@
 // with a rebar, one band on a site over it (the band code linked in, so that
 // the state can be set directly), the mouse resting on the status button, and
 // below it the button's tip as the toolbar's tool-tip control holds it. Runs
-// its message loop for a while, prints where the window lies (for cutting the
-// picture), then exits.
+// its message loop for a while, then exits.
 //
 //   band_shots.exe Activate|Off|On|Warn [ms]
 #include <windows.h>
 #include <commctrl.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -64,7 +62,7 @@ int main(int argc, char** argv) {
     wchar_t caption[64];
     std::swprintf(caption, 64, L"Varnel toolbar: %hs", state->name);
     bandtest::BrowserWindow window(caption);
-    ::MoveWindow(window.Frame(), 20, 20, 560, 160, TRUE);
+    ::MoveWindow(window.Frame(), 20, 20, 420, 140, TRUE);
     bandtest::SiteHandle site = window.MakeSite();
     vnl::ComObject<vnl::CToolBandObj>* band = nullptr;
     if (FAILED(vnl::ComObject<vnl::CToolBandObj>::CreateInstance(&band))) return 3;
@@ -106,17 +104,12 @@ int main(int argc, char** argv) {
         ::SendMessageW(tips, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&tool));
     }
     wchar_t label[1100];
-    std::swprintf(label, 1100, L"Tip of the status button: \"%ls\"", tip);
+    std::swprintf(label, 1100, L"Tip: \"%ls\"", tip);
     RECT client{};
     ::GetClientRect(window.Frame(), &client);
     ::CreateWindowExW(0, L"STATIC", label, WS_CHILD | WS_VISIBLE, 12, 70, client.right - 24, 20, window.Frame(),
                       nullptr, nullptr, nullptr);
     RunMessages(1200);
-    // Where to cut the picture: the window with a margin, within the desktop.
-    ::GetWindowRect(window.Frame(), &frame);
-    const LONG left = std::clamp<LONG>(frame.left - 20, 0, ::GetSystemMetrics(SM_CXSCREEN) - 600);
-    const LONG top = std::clamp<LONG>(frame.top - 20, 0, ::GetSystemMetrics(SM_CYSCREEN) - 220);
-    std::printf("%ld %ld\n", left, top);
     std::fprintf(stderr, "band_shots %s: tip \"%ls\"\n", state->name, tip);
     std::fflush(stdout);
     RunMessages(ms);
