@@ -19,7 +19,7 @@ const CLSID kBandClass = {0xCB7DC2DA, 0xD8C9, 0x4004, {0x85, 0x48, 0x1E, 0x24, 0
 
 int Detach(HMODULE module) {
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    auto get = reinterpret_cast<GetClassObject>(::GetProcAddress(module, "DllGetClassObject"));
+    auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(::GetProcAddress(module, "DllGetClassObject")));
     if (!get) return 4;
     {
         vnl::ComPtr<IClassFactory> factory;
