@@ -5,6 +5,7 @@
 
 #include "Blowfish.h"
 #include "DriverEnvelope.h"
+#include "TrustCheck.h"
 
 namespace vnl {
 namespace {
@@ -49,12 +50,10 @@ int DriverChannel::Open(int skipCheck) noexcept {
             if (device == INVALID_HANDLE_VALUE) return static_cast<int>(::GetLastError());
             device_.reset(device);
         }
-        // The check of the keyboard filter drivers' signatures is still to
-        // come; until it does, opening without the skip flag opens the device
-        // without a check. It must run outside the lock: it lists the filters
-        // through this channel.
-        (void)skipCheck;
-        return 0;
+        // The check lists the filters through this channel, so it runs
+        // outside the lock.
+        if (skipCheck != 0) return 0;
+        return CheckKeyboardFilterTrust(*this);
     } catch (...) {
         return 6;
     }

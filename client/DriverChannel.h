@@ -33,12 +33,11 @@ public:
     DriverChannel& operator=(const DriverChannel&) = delete;
 
     // Opens the device for reading and writing, unshared, existing only. Any
-    // handle already held is closed first. Returns 0 once open, the system's
-    // error code when the device cannot be opened (the channel is then
-    // closed), 6 when an exception escaped. With `skipCheck` zero the
-    // signature check of the keyboard filter drivers belongs here and its
-    // result (0 or 10) is returned; that check is still to come, so for now
-    // both values of `skipCheck` open the device without a check.
+    // handle already held is closed first. Returns the system's error code
+    // when the device cannot be opened (the channel is then closed) and 6 when
+    // an exception escaped. Once open: with `skipCheck` non-zero 0; with
+    // `skipCheck` zero the result of the signature check of the keyboard
+    // filter drivers (TrustCheck.h): 0, or 10 when an untrusted one is listed.
     int Open(int skipCheck) noexcept;
 
     // Closes the handle if one is held; the channel is closed afterwards in

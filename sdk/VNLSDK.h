@@ -60,6 +60,22 @@ VNLSDK_API LONG WINAPI VNLSDKGetRedFrameBorder(DWORD* redFrameBorder) VNLSDK_NOT
 // neither to the registry nor to the outputs.
 VNLSDK_API LONG WINAPI VNLSDKGetCryptoColor(DWORD* highlightEnabled, DWORD* highlightColor) VNLSDK_NOTHROW;
 
+// Shows the Preferences dialog modally on the calling thread, owned by its
+// active window, and returns once it has closed; OK stores the preferences,
+// Cancel and the close box store nothing. Without the resource library the
+// "VNLSDK Critical Error" box is shown instead. `reserved` is not used.
+// Always returns 0.
+VNLSDK_API LONG WINAPI VNLSDKShowPref(LONG reserved) VNLSDK_NOTHROW;
+
+// Start a thread of their own and return 0 at once; `reserved` is not used.
+// VNLSDKShowCJWarn's thread shows the hidden-frame warning unless "CJWarn" is
+// non-zero. VNLSDKShowBadDWarn's thread shows one untrusted-driver warning
+// after the other, for each entry of "UntrustedDrivers" that is 0. Without
+// the resource library the thread shows the "VNLSDK Critical Error" box
+// instead. The library stays loaded while a warning thread runs.
+VNLSDK_API LONG WINAPI VNLSDKShowCJWarn(LONG reserved) VNLSDK_NOTHROW;
+VNLSDK_API LONG WINAPI VNLSDKShowBadDWarn(LONG reserved) VNLSDK_NOTHROW;
+
 // Reports one event through the helper program and returns once the helper
 // has exited. Returns at once, reporting nothing, for a null record, a record
 // whose cbSize is not 528 or an identifier outside the product's catalogue.

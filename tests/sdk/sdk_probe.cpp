@@ -12,9 +12,18 @@
 //       processes this one started that are still running
 //   sdk_probe show-events
 //       prints the result of VNLSDKShowEvents(0)
+//   sdk_probe pref
+//       prints the result of VNLSDKShowPref(0), which returns once the dialog
+//       has closed
+//   sdk_probe warn cj|bad
+//       calls VNLSDKShowCJWarn(0) or VNLSDKShowBadDWarn(0), sets the named
+//       event "sdk_probe_warn_returned" (created unsignalled at start) as soon
+//       as the call has returned, waits for the threads the call started to
+//       end and prints "<result> <calling thread id>"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "VNLSDK.h"
@@ -70,6 +79,41 @@ int Event(int argc, char** argv) {
     return 0;
 }
 
+std::set<DWORD> OwnThreads() {
+    std::set<DWORD> threads;
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return threads;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == ::GetCurrentProcessId()) threads.insert(entry.th32ThreadID);
+    }
+    ::CloseHandle(snapshot);
+    return threads;
+}
+
+int Warn(const std::string& which) {
+    HANDLE returned = ::CreateEventA(nullptr, TRUE, FALSE, "sdk_probe_warn_returned");
+    if (returned) ::ResetEvent(returned);
+    const std::set<DWORD> before = OwnThreads();
+    LONG result;
+    if (which == "cj") result = VNLSDKShowCJWarn(0);
+    else if (which == "bad") result = VNLSDKShowBadDWarn(0);
+    else return 2;
+    if (returned) ::SetEvent(returned);
+    // The threads the call started (those that still run): wait for each.
+    for (DWORD id : OwnThreads()) {
+        if (before.count(id)) continue;
+        HANDLE thread = ::OpenThread(SYNCHRONIZE, FALSE, id);
+        if (!thread) continue;
+        ::WaitForSingleObject(thread, 120000);
+        ::CloseHandle(thread);
+    }
+    std::printf("%ld %lu\n", result, ::GetCurrentThreadId());
+    if (returned) ::CloseHandle(returned);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -79,6 +123,11 @@ int main(int argc, char** argv) {
         std::printf("%ld\n", VNLSDKShowEvents(0));
         return 0;
     }
-    std::fprintf(stderr, "usage: sdk_probe get NAME | event SIZE ID TEXT [FILL] | show-events\n");
+    if (argc >= 2 && std::strcmp(argv[1], "pref") == 0) {
+        std::printf("%ld\n", VNLSDKShowPref(0));
+        return 0;
+    }
+    if (argc >= 3 && std::strcmp(argv[1], "warn") == 0) return Warn(argv[2]);
+    std::fprintf(stderr, "usage: sdk_probe get NAME | event SIZE ID TEXT [FILL] | show-events | pref | warn cj|bad\n");
     return 2;
 }

@@ -50,6 +50,23 @@ shot vnli-usage 6 'C:\Program Files\Varnel\VNLI.exe' '/?'
 shot vnli-progress 6 "$(cd "$BUILD/bin" && pwd | sed 's|/|\\|g; s|^|Z:|')\\progress_shot.exe" \
   'C:\Program Files\Varnel\VNLI.exe' 60
 
+# The dialogs of the client library and of VNLBIN1. vnl_shots runs as on
+# Windows XP, so the settings it shows lie under HKCU\Software\VNL: colouring
+# on in pale green, one driver not yet acknowledged. Preferences shows the
+# toolbar's controls only when the toolbar is installed: until the band is
+# built an empty file stands in for it (About lists no row for a file without
+# version information).
+run reg add 'HKCU\Software\Wine\AppDefaults\vnl_shots.exe' /v Version /d winxp /f
+run reg add 'HKCU\Software\VNL' /v HighlightEnabled /t REG_DWORD /d 1 /f
+run reg add 'HKCU\Software\VNL' /v HighlightColor /t REG_DWORD /d 13434828 /f
+run reg add 'HKCU\Software\VNL\UntrustedDrivers' /v kbdhook /t REG_DWORD /d 0 /f
+install="$DIR/drive_c/Program Files/Varnel"
+[ -f "$install/VNLTB.dll" ] || : > "$install/VNLTB.dll"
+shots_exe="$(cd "$BUILD/bin" && pwd | sed 's|/|\\|g; s|^|Z:|')\\vnl_shots.exe"
+for dialog in about preferences color-error hidden-frame-warning driver-warning; do
+  shot "$dialog" 6 "$shots_exe" "$dialog"
+done
+
 # The band's toolbar in its four status states. The mouse rests where the
 # virtual screen starts it (its middle); the program brings the status button
 # under it.

@@ -1,0 +1,27 @@
+// Interface ids of the event dispinterfaces and the DISPIDs the object model
+// fires, as the browser defines them.
+#pragma once
+
+#include <windows.h>
+
+namespace vnl::browser {
+
+inline constexpr GUID kDiidDWebBrowserEvents2 = {0x34A715A0, 0x6587, 0x11D0, {0x92, 0x4A, 0x00, 0x20, 0xAF, 0xC7, 0xAC, 0x4D}};
+inline constexpr GUID kDiidHtmlDocumentEvents2 = {0x3050F613, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
+inline constexpr GUID kDiidHtmlDocumentEvents = {0x3050F260, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
+inline constexpr GUID kDiidHtmlElementEvents2 = {0x3050F60F, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
+inline constexpr GUID kDiidHtmlElementEvents = {0x3050F33C, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
+inline constexpr GUID kDiidHtmlInputTextElementEvents2 = {0x3050F618, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
+inline constexpr GUID kDiidHtmlTextContainerEvents2 = {0x3050F624, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
+
+inline constexpr DISPID kDispidBeforeNavigate2 = 250;
+inline constexpr DISPID kDispidNewWindow2 = 251;
+inline constexpr DISPID kDispidNavigateComplete2 = 252;
+inline constexpr DISPID kDispidOnQuit = 253;
+inline constexpr DISPID kDispidDocumentComplete = 259;
+
+inline constexpr DISPID kDispidKeyPress = -603;
+inline constexpr DISPID kDispidFocusIn = 1048;
+inline constexpr DISPID kDispidFocusOut = 1049;
+
+}  // namespace vnl::browser
