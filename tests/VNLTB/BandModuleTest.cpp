@@ -6,11 +6,17 @@
 #include <oleauto.h>
 
 #include <string>
+#include <vector>
+
+#include <commctrl.h>
 
 #include "BandTestSupport.h"
 #include "BenchPaths.h"
+#include "BrowserDriver.h"
 #include "Process.h"
 #include "Registry.h"
+#include "DriverControl.h"
+#include "DriverProtocol.h"
 #include "TrayEvent.h"
 
 using namespace bandtest;
@@ -194,6 +200,77 @@ TEST(BandModule, UnloadingSwitchesProtectionOffUnlessTheTrayHoldsIt) {
         EXPECT_NE(call.value, kDetachValue);
         EXPECT_EQ(call.value, 0u) << "only the first band's switch-off when it opens the channel";
     }
+}
+
+// The band's toolbar windows in process `pid`.
+std::vector<HWND> BandToolbars(DWORD pid) {
+    struct Search {
+        DWORD pid;
+        std::vector<HWND> found;
+    } search{pid, {}};
+    ::EnumWindows(
+        [](HWND top, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(top, &owner);
+            if (owner != s->pid) return TRUE;
+            ::EnumChildWindows(
+                top,
+                [](HWND child, LPARAM data) -> BOOL {
+                    wchar_t name[64] = {};
+                    ::GetClassNameW(child, name, 64);
+                    if (!wcscmp(name, L"VnlBandToolBar")) reinterpret_cast<Search*>(data)->found.push_back(child);
+                    return TRUE;
+                },
+                data);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TEST(BandInBrowser, LoadsFromTheToolbarKeyInTwoTabsOfOneWindow) {
+    bench::ScopedKeySnapshot toolbarKey(HKEY_LOCAL_MACHINE, kToolbarKey);
+    bench::ScopedKeySnapshot lowKey(HKEY_CURRENT_USER, bench::kWritableUserKey);
+    bench::SetDword(HKEY_CURRENT_USER, bench::kWritableUserKey, "AlwaysSecure", 0);
+    ASSERT_EQ(Regsvr32("/s"), 0u);
+    ASSERT_TRUE(ResetDriverLog());
+    DWORD pid = 0;
+    {
+        bench::BrowserDriver browser;
+        bench::BrowserOptions options;
+        options.pageRoot = bench::TestsDir();
+        options.tabs = 2;
+        ASSERT_TRUE(browser.Start(options));
+        pid = browser.ProcessId();
+        EXPECT_NE(browser.Request({"@0.0", "bands"}).text.find(kClassId + ":shown:visible"), std::string::npos);
+        EXPECT_NE(browser.Request({"@0.1", "bands"}).text.find(kClassId + ":hidden:invisible"), std::string::npos);
+        const std::vector<HWND> toolbars = BandToolbars(pid);
+        ASSERT_EQ(toolbars.size(), 2u) << "one band per tab";
+        EXPECT_EQ(::GetAncestor(toolbars[0], GA_ROOT), ::GetAncestor(toolbars[1], GA_ROOT));
+        for (HWND toolbar : toolbars) {
+            EXPECT_EQ(::SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0), 3);
+            EXPECT_EQ(::SendMessageW(toolbar, TB_COMMANDTOINDEX, 10769, 0), 1) << "Activate";
+            EXPECT_EQ(::SendMessageW(toolbar, TB_COMMANDTOINDEX, 10776, 0), 2);
+        }
+        EXPECT_TRUE(browser.Quit());
+    }
+    // What the browser's process told the driver: protection off as the first
+    // band opened the channel, off with one toolbar when the window's last band
+    // closed (the window's and the process's last), and the module's last word.
+    std::vector<std::uint32_t> values;
+    bench::DriverControl control;
+    for (const auto& entry : control.ReadLog()) {
+        if (entry.processId != pid) continue;
+        EXPECT_NE(entry.operation, vnl::VNL_OP_PROTECT_ON);
+        if (entry.operation == vnl::VNL_OP_PROTECT_OFF) values.push_back(entry.callerValue);
+    }
+    ASSERT_EQ(values.size(), 4u);
+    EXPECT_EQ(values[0], 0u);
+    EXPECT_NE(values[1], 0u);
+    EXPECT_EQ(values[1], values[2]) << "both from the band that closed last";
+    EXPECT_EQ(values[3], 0xFF7018C3u);
+    EXPECT_EQ(Regsvr32("/u /s"), 0u);
 }
 
 }  // namespace

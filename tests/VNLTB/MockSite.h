@@ -19,6 +19,8 @@
 
 namespace bandtest {
 
+using vnl::browser::NotImpl;
+
 // DWebBrowserEvents2.
 extern const IID kDiidWebBrowserEvents2;
 
