@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the stand-in browser: a copy of the bench prefix switched to
 # Wine's X11 driver, a virtual X server, and iexplore.exe with a sample page
-# with the band and the tests' band inside a Wine virtual desktop (which draws captions and
+# and the tests' band inside a Wine virtual desktop (which draws captions and
 # frames). Writes docs/screenshots/browser.png. Usage: screenshots.sh BUILD_DIR
 set -euo pipefail
 BUILD="$(cd "$1" && pwd)"
@@ -39,10 +39,6 @@ sleep 1
 "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f >/dev/null 2>&1
 if [ -f "$BUILD/tests/VnlTestBand.dll" ]; then
   "$WINE" regsvr32 /s "$("$WINE" winepath -w "$BUILD/tests/VnlTestBand.dll")" >/dev/null 2>&1 || true
-fi
-# The band itself beside the tests' band.
-if [ -f "$BUILD/bin/VNLTB.dll" ]; then
-  "$WINE" regsvr32 /s "$("$WINE" winepath -w "$BUILD/bin/VNLTB.dll")" >/dev/null 2>&1 || true
 fi
 "$WINE" explorer /desktop=shots,800x600 "$("$WINE" winepath -w "$BUILD/bin/iexplore.exe")" \
   --root "$("$WINE" winepath -w "$BUILD/bin/pages")" http://bank.example/index.html >/dev/null 2>&1 &
