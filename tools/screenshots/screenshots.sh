@@ -66,3 +66,11 @@ shots_exe="$(cd "$BUILD/bin" && pwd | sed 's|/|\\|g; s|^|Z:|')\\vnl_shots.exe"
 for dialog in about preferences color-error hidden-frame-warning driver-warning; do
   shot "$dialog" 6 "$shots_exe" "$dialog"
 done
+
+# The band's toolbar in its four status states. The mouse rests where the
+# virtual screen starts it (its middle); the program brings the status button
+# under it.
+for state in Activate Off On Warn; do
+  lower=$(echo "$state" | tr 'A-Z' 'a-z')
+  shot "toolbar-$lower" 6 "$(cd "$BUILD/bin" && pwd | sed 's|/|\\|g; s|^|Z:|')\\band_shots.exe" "$state" 8000
+done
