@@ -10,6 +10,7 @@
 #include "BandState.h"
 #include "BandTestSupport.h"
 #include "BenchPaths.h"
+#include "DriverControl.h"
 #include "Process.h"
 #include "ComModule.h"
 #include "Registry.h"
@@ -59,37 +60,6 @@ private:
     PROCESS_INFORMATION pi_{};
 };
 
-// Stops the driver's service (its device disappears); starts it again when destroyed.
-class DriverStopped {
-public:
-    DriverStopped() {
-        manager_.reset(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-        if (manager_) service_.reset(::OpenServiceA(manager_.get(), "VNLv2", SERVICE_ALL_ACCESS));
-        SERVICE_STATUS status{};
-        stopped_ = service_ && ::ControlService(service_.get(), SERVICE_CONTROL_STOP, &status) && WaitFor(SERVICE_STOPPED);
-    }
-    ~DriverStopped() { Restart(); }
-    bool Restart() {
-        if (!service_ || !stopped_) return false;
-        stopped_ = false;
-        ::StartServiceA(service_.get(), 0, nullptr);
-        return WaitFor(SERVICE_RUNNING);
-    }
-    bool stopped() const { return stopped_; }
-
-private:
-    bool WaitFor(DWORD state) {
-        SERVICE_STATUS status{};
-        for (int i = 0; i < 100; ++i) {
-            if (::QueryServiceStatus(service_.get(), &status) && status.dwCurrentState == state) return true;
-            ::Sleep(50);
-        }
-        return false;
-    }
-    vnl::UniqueServiceHandle manager_;
-    vnl::UniqueServiceHandle service_;
-    bool stopped_ = false;
-};
 
 // Every test starts with always secure off (the stored default is on), in the
 // settings key as this program reaches it: the browser's writable root.
@@ -516,7 +486,7 @@ TEST_F(BandSettings, AlwaysSecureAndHighlightColour) {
 TEST_F(BandDriver, UnavailableDriverShowsOffAndListensToNothing) {
     BrowserWindow window;
     {
-        DriverStopped stopped;
+        bench::ScopedDriverStopped stopped;
         ASSERT_TRUE(stopped.stopped());
         Band band = MakeBand(window);
         EXPECT_EQ(band.setSite, S_OK);

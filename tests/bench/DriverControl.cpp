@@ -92,4 +92,27 @@ RawExchange SendToDriver(const std::vector<unsigned char>& input, DWORD outputLe
     return result;
 }
 
+ScopedDriverStopped::ScopedDriverStopped() {
+    manager_.reset(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (manager_) service_.reset(::OpenServiceA(manager_.get(), "VNLv2", SERVICE_ALL_ACCESS));
+    SERVICE_STATUS status{};
+    stopped_ = service_ && ::ControlService(service_.get(), SERVICE_CONTROL_STOP, &status) && WaitFor(SERVICE_STOPPED);
+}
+
+bool ScopedDriverStopped::Restart() {
+    if (!service_ || !stopped_) return false;
+    stopped_ = false;
+    ::StartServiceA(service_.get(), 0, nullptr);
+    return WaitFor(SERVICE_RUNNING);
+}
+
+bool ScopedDriverStopped::WaitFor(DWORD state) {
+    SERVICE_STATUS status{};
+    for (int i = 0; i < 100; ++i) {
+        if (::QueryServiceStatus(service_.get(), &status) && status.dwCurrentState == state) return true;
+        ::Sleep(50);
+    }
+    return false;
+}
+
 }  // namespace bench

@@ -45,6 +45,25 @@ private:
     vnl::UniqueAny<vnl::FileHandleTraits> device_;
 };
 
+// Stops the stand-in driver's service (its devices disappear) and starts it
+// again when destroyed, or earlier through Restart().
+class ScopedDriverStopped {
+public:
+    ScopedDriverStopped();
+    ~ScopedDriverStopped() { Restart(); }
+    ScopedDriverStopped(const ScopedDriverStopped&) = delete;
+    ScopedDriverStopped& operator=(const ScopedDriverStopped&) = delete;
+    bool stopped() const { return stopped_; }
+    // Starts the service again (once); true when it is running.
+    bool Restart();
+
+private:
+    bool WaitFor(DWORD state);
+    vnl::UniqueServiceHandle manager_;
+    vnl::UniqueServiceHandle service_;
+    bool stopped_ = false;
+};
+
 // A listing entry naming `name` (cut to fit, always terminated).
 vnl::FilterEntry MakeFilterEntry(const std::wstring& name, std::uint32_t inUse = 1);
 

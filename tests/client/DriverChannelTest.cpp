@@ -22,38 +22,6 @@ using vnl::DriverChannel;
 
 std::uint32_t ThisThreadTag() { return ::GetCurrentThreadId() + ::GetCurrentProcessId(); }
 
-// Stops the driver's service (its device disappears) and starts it again when
-// destroyed.
-class ScopedDriverStopped {
-public:
-    ScopedDriverStopped() {
-        manager_.reset(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-        if (manager_) service_.reset(::OpenServiceA(manager_.get(), "VNLv2", SERVICE_ALL_ACCESS));
-        SERVICE_STATUS status = {};
-        stopped_ = service_ && ::ControlService(service_.get(), SERVICE_CONTROL_STOP, &status) &&
-                   WaitFor(SERVICE_STOPPED);
-    }
-    ~ScopedDriverStopped() {
-        if (!service_) return;
-        ::StartServiceA(service_.get(), 0, nullptr);
-        WaitFor(SERVICE_RUNNING);
-    }
-    bool stopped() const { return stopped_; }
-
-private:
-    bool WaitFor(DWORD state) {
-        SERVICE_STATUS status = {};
-        for (int i = 0; i < 100; ++i) {
-            if (::QueryServiceStatus(service_.get(), &status) && status.dwCurrentState == state) return true;
-            ::Sleep(50);
-        }
-        return false;
-    }
-
-    vnl::UniqueServiceHandle manager_;
-    vnl::UniqueServiceHandle service_;
-    bool stopped_ = false;
-};
 
 class DriverChannelTest : public ::testing::Test {
 protected:
@@ -253,7 +221,7 @@ TEST(DriverChannelOpen, MissingDeviceGivesTheSystemErrorAndLeavesTheChannelClose
         SCOPED_TRACE(::testing::Message() << "skip-check flag " << skipCheck);
         DriverChannel channel;
         {
-            ScopedDriverStopped stopped;
+            bench::ScopedDriverStopped stopped;
             ASSERT_TRUE(stopped.stopped()) << "the driver's service could not be stopped";
             EXPECT_EQ(channel.Open(skipCheck), ERROR_FILE_NOT_FOUND);
         }
@@ -286,7 +254,7 @@ TEST(DriverChannelOpen, ReopenClosesTheHandleHeldBefore) {
     ASSERT_EQ(channel.Open(1), 0);
     EXPECT_EQ(HandleCount(), open) << "a successful reopen kept the old handle";
     {
-        ScopedDriverStopped stopped;
+        bench::ScopedDriverStopped stopped;
         ASSERT_TRUE(stopped.stopped());
         const DWORD beforeFailedOpen = HandleCount();
         EXPECT_EQ(channel.Open(1), ERROR_FILE_NOT_FOUND);
