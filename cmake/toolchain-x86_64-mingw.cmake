@@ -1,13 +1,5 @@
-# Cross toolchain: 64-bit Windows binaries for bench machines that cannot run 32-bit programs from Debian's mingw-w64.
-# The -posix compilers carry winpthreads, so std::thread and std::mutex work.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross toolchain: 64-bit Windows binaries from Debian's mingw-w64, for bench
+# machines whose kernel runs no 32-bit programs (tools/bench-arch.sh).
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER   ${TOOLCHAIN_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER  ${TOOLCHAIN_PREFIX}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain-common.cmake)
