@@ -51,15 +51,29 @@ int Get(const std::string& which) {
     return 0;
 }
 
-// Processes started by this one that have not ended yet.
+// When a process was created (0 when it cannot be asked).
+ULONGLONG CreationTime(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return (ULONGLONG(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+// Processes started by this one that have not ended yet. A process whose
+// parent id matches but that is older than this one was started by an earlier
+// process that had the same id: Wine hands ids out again quickly.
 int RunningChildren() {
     HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    const ULONGLONG born = CreationTime(::GetCurrentProcess());
     int count = 0;
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof(entry);
     for (BOOL more = ::Process32First(snapshot, &entry); more; more = ::Process32Next(snapshot, &entry)) {
-        if (entry.th32ParentProcessID == ::GetCurrentProcessId()) ++count;
+        if (entry.th32ParentProcessID != ::GetCurrentProcessId()) continue;
+        HANDLE child = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+        if (child == nullptr) continue;
+        if (CreationTime(child) >= born) ++count;
+        ::CloseHandle(child);
     }
     ::CloseHandle(snapshot);
     return count;
