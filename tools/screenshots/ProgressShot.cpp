@@ -8,6 +8,11 @@
 
 #include <cwchar>
 
+namespace {
+// The window only has to stand there: nothing is handled.
+INT_PTR CALLBACK IgnoreEverything(HWND, UINT, WPARAM, LPARAM) noexcept { return FALSE; }
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     int count = 0;
     LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
@@ -16,8 +21,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     ::InitCommonControlsEx(&controls);
     HMODULE installer = ::LoadLibraryExW(arguments[1], nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (installer == nullptr) return 3;
-    HWND dialog = ::CreateDialogParamW(installer, MAKEINTRESOURCEW(100), nullptr,
-                                       [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    HWND dialog = ::CreateDialogParamW(installer, MAKEINTRESOURCEW(100), nullptr, IgnoreEverything, 0);
     if (dialog == nullptr) return 4;
     ::SendDlgItemMessageW(dialog, 1001, PBM_SETPOS, static_cast<WPARAM>(std::wcstol(arguments[2], nullptr, 10)), 0);
     ::ShowWindow(dialog, SW_SHOWNORMAL);
