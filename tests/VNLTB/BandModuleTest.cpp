@@ -202,30 +202,30 @@ TEST(BandModule, UnloadingSwitchesProtectionOffUnlessTheTrayHoldsIt) {
     }
 }
 
-// The band's toolbar windows in process `pid`.
+// The band's toolbar windows in process `pid`. Named callbacks: a 32-bit
+// build cannot pass a lambda where the system wants a WINAPI procedure.
+struct ToolbarSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectBandToolbar(HWND child, LPARAM data) {
+    wchar_t name[64] = {};
+    ::GetClassNameW(child, name, 64);
+    if (!wcscmp(name, L"VnlBandToolBar")) reinterpret_cast<ToolbarSearch*>(data)->found.push_back(child);
+    return TRUE;
+}
+
+BOOL CALLBACK SearchProcessWindow(HWND top, LPARAM data) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(top, &owner);
+    if (owner == reinterpret_cast<ToolbarSearch*>(data)->pid) ::EnumChildWindows(top, CollectBandToolbar, data);
+    return TRUE;
+}
+
 std::vector<HWND> BandToolbars(DWORD pid) {
-    struct Search {
-        DWORD pid;
-        std::vector<HWND> found;
-    } search{pid, {}};
-    ::EnumWindows(
-        [](HWND top, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(top, &owner);
-            if (owner != s->pid) return TRUE;
-            ::EnumChildWindows(
-                top,
-                [](HWND child, LPARAM data) -> BOOL {
-                    wchar_t name[64] = {};
-                    ::GetClassNameW(child, name, 64);
-                    if (!wcscmp(name, L"VnlBandToolBar")) reinterpret_cast<Search*>(data)->found.push_back(child);
-                    return TRUE;
-                },
-                data);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ToolbarSearch search{pid, {}};
+    ::EnumWindows(SearchProcessWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
